@@ -1,0 +1,3 @@
+#include "MeterLog.h"
+
+Q_LOGGING_CATEGORY(lcMeter, "vossbridge.meter")

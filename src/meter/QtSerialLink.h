@@ -1,0 +1,53 @@
+#pragma once
+
+#include "SerialLink.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <functional>
+
+// The serial link over QSerialPort. A port number becomes a device path
+// through the resolver handed in, so the user's port mapping lives with the
+// other settings.
+class QtSerialLink : public QObject, public SerialLink {
+    Q_OBJECT
+public:
+    enum class State { Closed, Open, Lost };
+
+    using DeviceResolver = std::function<QString(int portNumber)>;
+    explicit QtSerialLink(DeviceResolver resolveDevice, QObject* parent = nullptr);
+
+    void setPortNumber(qint16 portNumber) override;
+    qint16 portNumber() const override { return portNumber_; }
+    void setLineSettings(const QString& settings) override;
+    void setReadLength(int length) override { readLength_ = length; }
+
+    bool open() override;
+    bool isOpen() const override { return state_ == State::Open; }
+    void close() override;
+
+    void clearReceiveBuffer() override;
+    void clearTransmitBuffer() override;
+    void write(QStringView text) override;
+    QString readAll() override;
+
+    State state() const { return state_; }
+    // The device the current port number names.
+    QString devicePath() const;
+    QString errorText() const override { return errorText_; }
+
+Q_SIGNALS:
+    // The open port failed under the program (unplugged, hung up); it has been
+    // closed. Emitted once per loss.
+    void lost(const QString& reason);
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    DeviceResolver resolveDevice_;
+    QSerialPort port_;
+    qint16 portNumber_ = 1;
+    int readLength_ = 0;
+    State state_ = State::Closed;
+    QString errorText_;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// What the program needs of the serial line to the meter. Reads are polled;
+// nothing here waits for the meter.
+class SerialLink {
+public:
+    virtual ~SerialLink() = default;
+
+    // Selects the port that the next open uses.
+    virtual void setPortNumber(qint16 portNumber) = 0;
+    virtual qint16 portNumber() const = 0;
+    // Baud rate, parity letter, data bits and stop bits, as "38400,n,8,1".
+    virtual void setLineSettings(const QString& settings) = 0;
+    // 0: a read returns every character that is pending.
+    virtual void setReadLength(int length) = 0;
+
+    // False when the port can't be opened (absent, busy, no permission).
+    virtual bool open() = 0;
+    virtual bool isOpen() const = 0;
+    // Closing a port that is not open does nothing.
+    virtual void close() = 0;
+
+    virtual void clearReceiveBuffer() = 0;
+    // On a port that is not open this does nothing.
+    virtual void clearTransmitBuffer() = 0;
+    // Queues the characters, one byte each, without waiting for them to go out.
+    virtual void write(QStringView text) = 0;
+    // Returns at once what has been received and not yet read, possibly nothing.
+    virtual QString readAll() = 0;
+
+    // The system's reason for the last failed open or loss of the port.
+    virtual QString errorText() const = 0;
+};

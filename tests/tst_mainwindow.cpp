@@ -1,0 +1,222 @@
+#include "FakeSerialLink.h"
+#include "FakeSettingsStore.h"
+#include "Vossbridge.h"
+
+#include <QTest>
+
+namespace {
+const QString Reply = QStringLiteral(";  100.0, 50.0,  0.0,2,  HF  ,0,0,  20,1.20");
+
+struct Rig {
+    FakeSettingsStore store;
+    FakeSerialLink port;
+    std::unique_ptr<Vossbridge> window;
+
+    explicit Rig(bool openSucceeds = true)
+    {
+        port.openSucceeds = openSucceeds;
+        store.values[QStringLiteral("Ports/Com5")] = QStringLiteral("/dev/serial/by-id/usb-meter");
+        window = std::make_unique<Vossbridge>(store, port);
+    }
+    const MainControls& c() const { return window->controls(); }
+    // Shows the window and waits for the activation that follows the first show.
+    void showAndActivate()
+    {
+        window->show();
+        QTRY_VERIFY(port.calls.contains(QStringLiteral("open")));
+    }
+    void pick(int entry)
+    {
+        c().Combo1->setCurrentIndex(entry);
+        Q_EMIT c().Combo1->activated(entry);
+    }
+};
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void stateWhenCreated()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Timer1.isActive());
+        QCOMPARE(rig.window->Timer1.interval(), 200);
+        QComboBox* combo = rig.c().Combo1;
+        QCOMPARE(combo->count(), 16);
+        QCOMPARE(combo->itemText(0), QStringLiteral("Com01"));
+        QCOMPARE(combo->itemText(8), QStringLiteral("Com09 "));
+        QCOMPARE(combo->itemText(15), QStringLiteral("Com16"));
+        QCOMPARE(combo->currentIndex(), -1);
+        QCOMPARE(combo->currentText(), QStringLiteral("Com1"));
+        QVERIFY(rig.c().HScroll1->minimum() <= 50 && rig.c().HScroll1->maximum() >= 5000);
+        QCOMPARE(rig.c().HScroll1->value(), 50);
+        QVERIFY(rig.c().TxtPollrate->text().isEmpty());
+        // Entry tooltips name the device each number opens.
+        QCOMPARE(combo->itemData(4, Qt::ToolTipRole).toString(),
+                 QStringLiteral("/dev/serial/by-id/usb-meter"));
+        QCOMPARE(combo->itemData(0, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyS0"));
+        QVERIFY(rig.store.saves.isEmpty());
+        QVERIFY(rig.port.calls.isEmpty());
+    }
+
+    void pollRateChange_data()
+    {
+        QTest::addColumn<bool>("timerRunningBefore");
+        QTest::addColumn<int>("value");
+        QTest::newRow("timer running, 250 ms") << true << 250;
+        QTest::newRow("timer stopped, 5000 ms") << false << 5000;
+        QTest::newRow("timer stopped, 51 ms") << false << 51;
+    }
+    void pollRateChange()
+    {
+        QFETCH(bool, timerRunningBefore);
+        QFETCH(int, value);
+        Rig rig;
+        if (!timerRunningBefore)
+            rig.window->Timer1.stop();
+        rig.c().HScroll1->setValue(value);
+        QVERIFY(rig.window->Timer1.isActive());
+        QCOMPARE(rig.window->Timer1.interval(), value);
+        QCOMPARE(int(rig.window->Pollrate), value);
+        QCOMPARE(rig.c().TxtPollrate->text(), QString::number(value));
+        QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/Pollrate=%1").arg(value)});
+    }
+
+    void firstActivationOpensStoredPortAndSelectsIt()
+    {
+        Rig rig;
+        rig.store.values[QStringLiteral("StartUp/ComPort")] = QStringLiteral("7");
+        rig.store.values[QStringLiteral("StartUp/Pollrate")] = QStringLiteral("80");
+        rig.showAndActivate();
+        QVERIFY(rig.port.portOpen);
+        QCOMPARE(rig.c().Combo1->currentIndex(), 6);
+        QVERIFY(rig.window->Timer1.isActive());
+        QCOMPARE(rig.window->Timer1.interval(), 80);
+        QCOMPARE(rig.c().TxtPollrate->text(), QStringLiteral("80"));
+        // Selecting the entry runs the port selection inside the activation:
+        // close, store the same port, and open again.
+        const QStringList expected{
+            QStringLiteral("port 7"),       QStringLiteral("settings 38400,n,8,1"),
+            QStringLiteral("readLength 0"), QStringLiteral("open"),
+            QStringLiteral("close"),        QStringLiteral("port 7"),
+            QStringLiteral("port 7"),       QStringLiteral("settings 38400,n,8,1"),
+            QStringLiteral("readLength 0"), QStringLiteral("open"),
+            QStringLiteral("clearRx"),      QStringLiteral("clearRx")};
+        QCOMPARE(rig.port.calls.mid(0, expected.size()), expected);
+        QCOMPARE(rig.store.saves, QStringList({QStringLiteral("StartUp/Pollrate=80"),
+                                               QStringLiteral("StartUp/ComPort=7")}));
+    }
+
+    void absentComPortOpensPortFive()
+    {
+        Rig rig;
+        rig.showAndActivate();
+        QCOMPARE(rig.port.calls.first(), QStringLiteral("port 5"));
+        QCOMPARE(rig.c().Combo1->currentIndex(), 4);
+    }
+
+    void failedOpenKeepsListAndTimer()
+    {
+        Rig rig(false);
+        rig.showAndActivate();
+        QVERIFY(!rig.port.portOpen);
+        QCOMPARE(rig.c().Combo1->currentIndex(), -1);
+        QCOMPARE(rig.c().Combo1->currentText(), QStringLiteral("Com1"));
+        QVERIFY(rig.window->Timer1.isActive());
+        QVERIFY(rig.store.saves.isEmpty());
+        QCOMPARE(rig.c().Combo1->toolTip(), rig.port.errorText());
+
+        // Picking another entry stores it and retries there.
+        rig.port.openSucceeds = true;
+        rig.pick(2);
+        QVERIFY(rig.port.portOpen);
+        QCOMPARE(rig.port.port, 3);
+        QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/ComPort=3")});
+        QVERIFY(rig.window->Timer1.isActive());
+    }
+
+    void failedOpenAfterPickLeavesTimerStopped()
+    {
+        Rig rig;
+        rig.showAndActivate();
+        rig.port.openSucceeds = false;
+        rig.pick(11);
+        QVERIFY(!rig.port.portOpen);
+        QVERIFY(!rig.window->Timer1.isActive());
+        QCOMPARE(rig.store.saves.last(), QStringLiteral("StartUp/ComPort=12"));
+    }
+
+    void pickAppliesTwoCharacterRule_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<int>("port");
+        QTest::newRow("Com09 with trailing blank") << 8 << 9;
+        QTest::newRow("Com16") << 15 << 16;
+        QTest::newRow("Com05, the port already open") << 4 << 5;
+    }
+    void pickAppliesTwoCharacterRule()
+    {
+        QFETCH(int, entry);
+        QFETCH(int, port);
+        Rig rig;
+        rig.showAndActivate();
+        rig.port.calls.clear();
+        rig.store.saves.clear();
+        rig.pick(entry);
+        QCOMPARE(rig.port.calls.mid(0, 3),
+                 QStringList({QStringLiteral("close"), QStringLiteral("port %1").arg(port),
+                              QStringLiteral("port %1").arg(port)}));
+        QVERIFY(rig.port.portOpen);
+        QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/ComPort=%1").arg(port)});
+        QCOMPARE(rig.c().Combo1->currentIndex(), entry);
+        QVERIFY(rig.window->Timer1.isActive());
+    }
+
+    void buttonsSetFlagsThatTheTickSends()
+    {
+        Rig rig;
+        rig.showAndActivate();
+        rig.window->Timer1.stop();
+        QTest::mouseClick(rig.c().CmdPower, Qt::LeftButton);
+        QTest::mouseClick(rig.c().CmdAlarm, Qt::LeftButton);
+        QTest::mouseClick(rig.c().CmdAlarm, Qt::LeftButton);
+        QVERIFY(rig.port.writes().isEmpty());
+        QVERIFY(rig.c().Text1->text().isEmpty());
+
+        rig.port.reads = {Reply};
+        rig.window->Timer1_Timer();
+        QCOMPARE(rig.port.writes(),
+                 QStringList({QStringLiteral("write ;A?"), QStringLiteral("write ;F?")}));
+        QCOMPARE(rig.c().Text1->text(), Reply);
+        QCOMPARE(rig.window->statusRecord().Power, 100.0);
+        QVERIFY(!rig.window->pendingCommands().any());
+    }
+
+    void rejectedReadKeepsLastReply()
+    {
+        Rig rig;
+        rig.showAndActivate();
+        rig.window->Timer1.stop();
+        rig.port.reads = {Reply, Reply.left(42)};
+        rig.window->Timer1_Timer();
+        rig.window->Timer1_Timer();
+        QCOMPARE(rig.c().Text1->text(), Reply);
+        QCOMPARE(rig.window->statusRecord().Swr, 1.2);
+    }
+
+    void lostPortShowsInTitleUntilReopened()
+    {
+        Rig rig;
+        rig.showAndActivate();
+        QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vossbridge"));
+        rig.port.portOpen = false;
+        rig.window->PortLost(QStringLiteral("Input/output error"));
+        QVERIFY(rig.window->windowTitle().contains(QStringLiteral("port lost")));
+        QCOMPARE(rig.c().Combo1->toolTip(), QStringLiteral("Input/output error"));
+        rig.pick(4);
+        QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vossbridge"));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

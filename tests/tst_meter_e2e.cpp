@@ -1,0 +1,139 @@
+// The window polling the meter simulator through a real QSerialPort on a
+// pseudo-terminal, with the settings in a scratch INI file.
+#include "IniSettingsStore.h"
+#include "MeterSimProcess.h"
+#include "QtSerialLink.h"
+#include "Vossbridge.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+struct Station {
+    MeterSimProcess sim;
+    IniSettingsStore store;
+    QtSerialLink port{[this](int n) { return DeviceForPort(store, n); }};
+    std::unique_ptr<Vossbridge> window;
+    QList<TickOutcome> outcomes;
+
+    explicit Station(int pollrate, const QStringList& simArguments = {}) : sim(simArguments)
+    {
+        store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
+        store.save(QStringLiteral("StartUp"), QStringLiteral("ComPort"), QStringLiteral("5"));
+        store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
+                   QString::number(pollrate));
+        window = std::make_unique<Vossbridge>(store, port);
+        QObject::connect(&port, &QtSerialLink::lost, window.get(), &Vossbridge::PortLost);
+        QObject::connect(window.get(), &Vossbridge::tickFinished, window.get(),
+                         [this](TickOutcome o) { outcomes << o; });
+        window->show();
+    }
+
+    // Waits for the first accepted reply; the ticks after it are steady state.
+    bool reachSteadyState()
+    {
+        const bool reached =
+            QTest::qWaitFor([this] { return outcomes.contains(TickOutcome::Accepted); }, 10000);
+        outcomes.clear();
+        return reached;
+    }
+};
+} // namespace
+
+class TestMeterEndToEnd : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Never touch the user's own settings.
+        QVERIFY(qEnvironmentVariable("XDG_CONFIG_HOME").startsWith(QDir::tempPath()) ||
+                qEnvironmentVariable("XDG_CONFIG_HOME").contains(QStringLiteral("/tests/")));
+    }
+
+    void nearlyEveryTickAcceptsOneWholeReply_data()
+    {
+        QTest::addColumn<int>("pollrate");
+        QTest::newRow("80 ms") << 80;
+        QTest::newRow("50 ms") << 50;
+    }
+    void nearlyEveryTickAcceptsOneWholeReply()
+    {
+        QFETCH(int, pollrate);
+        Station station(pollrate, {QStringLiteral("-e"), QStringLiteral("sweep on")});
+        QVERIFY(station.reachSteadyState());
+        QCOMPARE(station.window->Timer1.interval(), pollrate);
+
+        constexpr int Ticks = 500;
+        QTRY_VERIFY_WITH_TIMEOUT(station.outcomes.size() >= Ticks, Ticks * pollrate * 4 + 10000);
+        const QList<TickOutcome> counted = station.outcomes.mid(0, Ticks);
+        const auto accepted = counted.count(TickOutcome::Accepted);
+        qInfo("%lld of %d ticks accepted a whole reply at %d ms", qlonglong(accepted), Ticks,
+              pollrate);
+        QVERIFY2(accepted * 100 >= Ticks * 99, qPrintable(QString::number(accepted)));
+        QVERIFY(!counted.contains(TickOutcome::PortClosed));
+    }
+
+    void oneShotCommandsReachTheMeterAfterAnAcceptedReply()
+    {
+        Station station(80, {QStringLiteral("-e"), QStringLiteral("alarm 2")});
+        QVERIFY(station.reachSteadyState());
+        QCOMPARE(station.window->statusRecord().AlarmMode, 2.0);
+        QCOMPARE(station.window->statusRecord().PeakFlag, 0.0);
+
+        // The outcome of the tick that sends the commands.
+        std::optional<TickOutcome> sendingTick;
+        QObject::connect(station.window.get(), &Vossbridge::tickFinished, station.window.get(),
+                         [&](TickOutcome o) {
+                             if (!sendingTick && !station.window->pendingCommands().any())
+                                 sendingTick = o;
+                         });
+        station.window->CmdAlarm_Click();
+        station.window->CmdPower_Click();
+        QTRY_VERIFY(sendingTick.has_value());
+        QCOMPARE(*sendingTick, TickOutcome::Accepted);
+
+        QTRY_VERIFY(station.sim.received().contains(QStringLiteral(";F?")));
+        const QStringList rx = station.sim.received();
+        const qsizetype a = rx.indexOf(QStringLiteral(";A?"));
+        QVERIFY(a > 0);
+        QCOMPARE(rx.mid(a - 1, 3), QStringList({QStringLiteral(";P?"), QStringLiteral(";A?"),
+                                                QStringLiteral(";F?")}));
+        QCOMPARE(rx.count(QStringLiteral(";A?")), 1);
+        // The meter took them: later replies carry the new settings.
+        QTRY_COMPARE(station.window->statusRecord().AlarmMode, 3.0);
+        QTRY_COMPARE(station.window->statusRecord().PeakFlag, 1.0);
+    }
+
+    void hangUpLeavesProgramRunningWithPortClosed()
+    {
+        Station station(50);
+        QVERIFY(station.reachSteadyState());
+        auto* serial = station.port.findChild<QSerialPort*>();
+        QVERIFY(serial);
+        QSignalSpy errors(serial, &QSerialPort::errorOccurred);
+        const QString lastReply = station.window->controls().Text1->text();
+
+        station.sim.send(QStringLiteral("hangup"));
+        QTRY_VERIFY(station.window->windowTitle().contains(QStringLiteral("port lost")));
+        QVERIFY(!station.port.isOpen());
+        QVERIFY(!serial->isOpen());
+
+        // Polling goes on with the port closed, and the dead line is not spun on.
+        station.outcomes.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(station.outcomes.size() >= 10, 20000);
+        QVERIFY(!station.outcomes.contains(TickOutcome::Accepted));
+        QCOMPARE(station.outcomes.last(), TickOutcome::PortClosed);
+        QVERIFY(station.window->Timer1.isActive());
+        QVERIFY(station.window->isVisible());
+        QVERIFY2(errors.count() <= 3, qPrintable(QString::number(errors.count())));
+        QVERIFY(!station.window->controls().Combo1->toolTip().isEmpty());
+        // The readings stay as the last accepted reply left them.
+        QVERIFY(!lastReply.isEmpty());
+        QTRY_VERIFY(!station.sim.isRunning());
+    }
+};
+
+QTEST_MAIN(TestMeterEndToEnd)
+#include "tst_meter_e2e.moc"
