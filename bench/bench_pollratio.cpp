@@ -1,5 +1,6 @@
 // Share of ticks that accept one whole reply when the window polls the meter
 // simulator through a real QSerialPort, over 2000 ticks at each period.
+#include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "MeterSimProcess.h"
 #include "QtSerialLink.h"
@@ -24,7 +25,8 @@ void AcceptedTicks(benchmark::State& state)
         store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
                    QString::number(pollrate));
         QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });
-        Vossbridge window(store, port);
+        DBusHostLink host;
+        Vossbridge window(store, port, host);
 
         bool steady = false;
         int counted = 0;

@@ -1,3 +1,4 @@
+#include "FakeHostLink.h"
 #include "FakeSerialLink.h"
 #include "FakeSettingsStore.h"
 #include "Vossbridge.h"
@@ -10,13 +11,14 @@ const QString Reply = QStringLiteral(";  100.0, 50.0,  0.0,2,  HF  ,0,0,  20,1.2
 struct Rig {
     FakeSettingsStore store;
     FakeSerialLink port;
+    FakeHostLink host;
     std::unique_ptr<Vossbridge> window;
 
     explicit Rig(bool openSucceeds = true)
     {
         port.openSucceeds = openSucceeds;
         store.values[QStringLiteral("Ports/Com5")] = QStringLiteral("/dev/serial/by-id/usb-meter");
-        window = std::make_unique<Vossbridge>(store, port);
+        window = std::make_unique<Vossbridge>(store, port, host);
     }
     const MainControls& c() const { return window->controls(); }
     // Shows the window and waits for the activation that follows the first show.
@@ -190,6 +192,11 @@ private Q_SLOTS:
         QCOMPARE(rig.c().Text1->text(), Reply);
         QCOMPARE(rig.window->statusRecord().Power, 100.0);
         QVERIFY(!rig.window->pendingCommands().any());
+        // The readings follow the accepted reply.
+        QCOMPARE(rig.c().LblPwr->text(), QStringLiteral("100.00"));
+        QCOMPARE(rig.c().TxtSWR->text(), QStringLiteral("1.20"));
+        QCOMPARE(rig.window->alarmState(), 2);
+        QCOMPARE(rig.window->statusRecord().Resistance, 50.0);
     }
 
     void rejectedReadKeepsLastReply()

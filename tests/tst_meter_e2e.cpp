@@ -1,46 +1,11 @@
 // The window polling the meter simulator through a real QSerialPort on a
 // pseudo-terminal, with the settings in a scratch INI file.
-#include "IniSettingsStore.h"
-#include "MeterSimProcess.h"
-#include "QtSerialLink.h"
-#include "Vossbridge.h"
+#include "Station.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
-
-namespace {
-struct Station {
-    MeterSimProcess sim;
-    IniSettingsStore store;
-    QtSerialLink port{[this](int n) { return DeviceForPort(store, n); }};
-    std::unique_ptr<Vossbridge> window;
-    QList<TickOutcome> outcomes;
-
-    explicit Station(int pollrate, const QStringList& simArguments = {}) : sim(simArguments)
-    {
-        store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
-        store.save(QStringLiteral("StartUp"), QStringLiteral("ComPort"), QStringLiteral("5"));
-        store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
-                   QString::number(pollrate));
-        window = std::make_unique<Vossbridge>(store, port);
-        QObject::connect(&port, &QtSerialLink::lost, window.get(), &Vossbridge::PortLost);
-        QObject::connect(window.get(), &Vossbridge::tickFinished, window.get(),
-                         [this](TickOutcome o) { outcomes << o; });
-        window->show();
-    }
-
-    // Waits for the first accepted reply; the ticks after it are steady state.
-    bool reachSteadyState()
-    {
-        const bool reached =
-            QTest::qWaitFor([this] { return outcomes.contains(TickOutcome::Accepted); }, 10000);
-        outcomes.clear();
-        return reached;
-    }
-};
-} // namespace
 
 class TestMeterEndToEnd : public QObject {
     Q_OBJECT

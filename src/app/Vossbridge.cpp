@@ -1,10 +1,14 @@
 #include "Vossbridge.h"
 
 #include "AppLog.h"
+#include "HostLink.h"
+#include "HostReport.h"
+#include "ReadingsDisplay.h"
 #include "SerialLink.h"
 #include "SettingsStore.h"
 
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <cmath>
 #include <optional>
 
@@ -24,16 +28,19 @@ std::optional<int> StoredInt(SettingsStore& store, const QString& key)
 }
 } // namespace
 
-Vossbridge::Vossbridge(SettingsStore& store, SerialLink& port, QWidget* parent)
-    : QMainWindow(parent), store_(store), MSComm1(port)
+Vossbridge::Vossbridge(SettingsStore& store, SerialLink& port, HostLink& host, QWidget* parent)
+    : QMainWindow(parent), store_(store), MSComm1(port), HostLink_(host)
 {
     setObjectName(QStringLiteral("Vossbridge"));
     setWindowTitle(QStringLiteral("Vossbridge"));
 
     auto* client = new QWidget(this);
-    client->setFixedSize(FromTwips(0, 0, ClientSizeTwips.width(), ClientSizeTwips.height()).size());
     setCentralWidget(client);
     controls_ = BuildMainControls(client);
+    menu_ = BuildMainMenu(menuBar());
+    const QSize clientSize =
+        FromTwips(0, 0, ClientSizeTwips.width(), ClientSizeTwips.height()).size();
+    resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
 
     for (int i = 0; i < controls_.Combo1->count(); ++i)
         controls_.Combo1->setItemData(i, DeviceForPort(store_, i + 1), Qt::ToolTipRole);
@@ -46,6 +53,8 @@ Vossbridge::Vossbridge(SettingsStore& store, SerialLink& port, QWidget* parent)
 
     connect(controls_.CmdAlarm, &QPushButton::clicked, this, &Vossbridge::CmdAlarm_Click);
     connect(controls_.CmdPower, &QPushButton::clicked, this, &Vossbridge::CmdPower_Click);
+    connect(controls_.Cmd15, &QPushButton::clicked, this, &Vossbridge::Cmd15_Click);
+    connect(controls_.Cmd20, &QPushButton::clicked, this, &Vossbridge::Cmd20_Click);
     connect(controls_.HScroll1, &QScrollBar::valueChanged, this, &Vossbridge::HScroll1_Change);
     // A pick of the entry already selected reopens the port too, so this
     // follows every pick, not only changes of the selection.
@@ -105,6 +114,9 @@ void Vossbridge::Form_Activate()
     MSComm1.clearReceiveBuffer();
     pending_ = {};
     pollCycle_.reset();
+    HostLink_.CreateHostLink();
+    hostTried_ = true;
+    UpdateTitle();
     Timer1.start();
 }
 
@@ -130,19 +142,65 @@ void Vossbridge::Timer1_Timer()
 
 void Vossbridge::ShowReply(const QString& reply)
 {
-    controls_.Text1->setText(reply);
-    // The box is narrower than a reply; show its start, not its end.
-    controls_.Text1->setCursorPosition(0);
+    SetBoxText(controls_.Text1, reply);
 }
 
 void Vossbridge::RefreshReadings()
 {
-    // The readings display is not built yet.
+    ::RefreshReadings(controls_, record_, AlarmState, QLocale());
+}
+
+bool Vossbridge::Report(int code, int index, double value)
+{
+    // No call without a link: there is no host to answer it.
+    if (!HostLink_.isLinked())
+        return false;
+    if (HostLink_.ReportValue(code, index, value, QString()))
+        return true;
+    // A host that failed or did not answer in time is dropped until it
+    // appears again or the next activation links anew.
+    HostLink_.clear();
+    hostTried_ = true;
+    UpdateTitle();
+    return false;
 }
 
 void Vossbridge::ReportToHost()
 {
-    // The host link is not built yet.
+    bool hostAnswered = true;
+    if (AlarmState >= 0 && AlarmState <= 4)
+        hostAnswered = Report(SwrReport, AlarmState, record_.Swr);
+
+    const QLocale locale;
+    SetBoxText(controls_.Text2, QString::number(AlarmState));
+    SetBoxText(controls_.Text3,
+               record_.Received ? GeneralNumberText(record_.AlarmMode, locale) : QString());
+    SetBoxText(controls_.Text4,
+               record_.Received ? GeneralNumberText(record_.Swr, locale) : QString());
+
+    if (const auto plan = PlanPowerReport(record_.RangeCode, record_.Power)) {
+        controls_.LblRange->setText(plan->caption);
+        // After a failed call the rest of the tick's calls are skipped.
+        if (hostAnswered)
+            Report(PowerReport, plan->index, plan->reportedPower);
+    }
+}
+
+void Vossbridge::Cmd15_Click()
+{
+    Report(SwrReport, 1, ButtonSwr);
+}
+
+void Vossbridge::Cmd20_Click()
+{
+    Report(SwrReport, 0, ButtonSwr);
+}
+
+void Vossbridge::HostAppeared()
+{
+    HostLink_.CreateHostLink();
+    hostTried_ = true;
+    UpdateTitle();
 }
 
 void Vossbridge::CmdAlarm_Click()
@@ -184,6 +242,12 @@ void Vossbridge::PortLost(const QString& reason)
 
 void Vossbridge::UpdateTitle()
 {
-    setWindowTitle(portLost_ ? QStringLiteral("Vossbridge - port lost")
-                             : QStringLiteral("Vossbridge"));
+    QStringList trouble;
+    if (portLost_)
+        trouble << QStringLiteral("port lost");
+    if (hostTried_ && !HostLink_.isLinked())
+        trouble << QStringLiteral("no host");
+    setWindowTitle(trouble.isEmpty()
+                       ? QStringLiteral("Vossbridge")
+                       : QStringLiteral("Vossbridge - ") + trouble.join(QStringLiteral(", ")));
 }

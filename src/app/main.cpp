@@ -1,3 +1,4 @@
+#include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "QtSerialLink.h"
 #include "Vossbridge.h"
@@ -12,8 +13,10 @@ int main(int argc, char* argv[])
 
     IniSettingsStore store;
     QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });
-    Vossbridge window(store, port);
+    DBusHostLink host;
+    Vossbridge window(store, port, host);
     QObject::connect(&port, &QtSerialLink::lost, &window, &Vossbridge::PortLost);
+    QObject::connect(&host, &DBusHostLink::hostAppeared, &window, &Vossbridge::HostAppeared);
     window.show();
     return QApplication::exec();
 }

@@ -51,6 +51,7 @@ QStringView Field(QStringView reply, qsizetype first, qsizetype length)
 
 void DecodeStatusReply(QStringView reply, StatusRecord& record)
 {
+    record.Received = true;
     record.Power = LeadingNumber(Field(reply, 2, 7));
     record.Impedance = LeadingNumber(Field(reply, 10, 5));
     record.Phase = LeadingNumber(Field(reply, 16, 5));

@@ -14,6 +14,9 @@ inline constexpr qsizetype StatusReplyLength = 43;
 // The decoded fields of the last accepted status reply. Before the first
 // accepted reply every number is 0 and the text is empty.
 struct StatusRecord {
+    // False until the first accepted reply: the fields are unset then, and
+    // show as empty text.
+    bool Received = false;
     double Power = 0;
     double Impedance = 0;
     double Phase = 0;

@@ -1,41 +1,158 @@
 #include "MainControls.h"
 
+#include <QMenu>
 #include <QStringList>
-#include <array>
 
 namespace {
 struct Placement {
-    const char* name;
+    QStringView name;
     int left, top, width, height; // twips
 };
 
 // Every control's rectangle in one place.
 constexpr std::array Placements{
-    Placement{"CmdAlarm", 1560, 720, 615, 255},     Placement{"CmdPower", 2760, 720, 975, 255},
-    Placement{"Combo1", 120, 1920, 855, 315},       Placement{"HScroll1", 1440, 1920, 1575, 255},
-    Placement{"TxtPollrate", 3000, 1920, 615, 285}, Placement{"Text1", 120, 2400, 3615, 285},
+    // Row A
+    Placement{u"Label4", 120, 120, 615, 255},
+    Placement{u"LblPwr", 720, 120, 735, 255},
+    Placement{u"LblW", 1440, 120, 255, 255},
+    Placement{u"Label5", 2040, 120, 615, 255},
+    Placement{u"TxtSWR", 2640, 120, 735, 285},
+    Placement{u"Label35", 840, 360, 615, 255},
+    Placement{u"Label36", 840, 360, 615, 255},
+    // Row B
+    Placement{u"Label7", 120, 720, 615, 255},
+    Placement{u"LblRange", 720, 720, 735, 255},
+    Placement{u"CmdAlarm", 1560, 720, 615, 255},
+    Placement{u"LblAlarmMode", 2160, 720, 495, 255},
+    Placement{u"CmdPower", 2760, 720, 975, 255},
+    // Row C
+    Placement{u"TxtVector(0)", 120, 1200, 615, 285},
+    Placement{u"TxtVector(1)", 1080, 1200, 615, 285},
+    Placement{u"TxtVector(2)", 2040, 1200, 615, 285},
+    Placement{u"TxtVector(3)", 3000, 1200, 615, 285},
+    Placement{u"Label8", 0, 1560, 855, 255},
+    Placement{u"Label9", 960, 1560, 855, 255},
+    Placement{u"Label10", 1920, 1560, 855, 255},
+    Placement{u"Label11", 2880, 1560, 855, 255},
+    // Row D
+    Placement{u"Combo1", 120, 1920, 855, 315},
+    Placement{u"HScroll1", 1440, 1920, 1575, 255},
+    Placement{u"TxtPollrate", 3000, 1920, 615, 285},
+    // Row E
+    Placement{u"Text1", 120, 2400, 3615, 285},
+    // Below row E
+    Placement{u"Text2", 120, 2880, 735, 285},
+    Placement{u"Text4", 1800, 2880, 735, 285},
+    Placement{u"Text3", 120, 3240, 735, 285},
+    Placement{u"Text5", 1800, 3240, 735, 285},
+    Placement{u"Label6", 120, 3600, 975, 255},
+    Placement{u"Label12", 1800, 3600, 975, 255},
+    Placement{u"Cmd15", 600, 4800, 495, 255},
+    Placement{u"Cmd20", 600, 5160, 495, 255},
 };
 
-template <typename Widget> Widget* Place(Widget* widget, const char* name)
+template <typename Widget> Widget* Place(Widget* widget, QStringView name)
 {
-    for (const Placement& p : Placements) {
-        if (qstrcmp(p.name, name) == 0) {
-            widget->setObjectName(QLatin1StringView(name));
-            widget->setGeometry(FromTwips(p.left, p.top, p.width, p.height));
-            return widget;
-        }
+    const QRect twips = PlacementTwips(name);
+    Q_ASSERT_X(!twips.isEmpty(), "Place", "control without a placement");
+    widget->setObjectName(name.toString());
+    widget->setGeometry(FromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
+    return widget;
+}
+
+enum Look : unsigned {
+    Plain = 0,
+    Border = 1,
+    Centred = 2,
+    Reading = 4, // a field for a reading: the text-field background
+    Large = 8,   // 9.75 pt
+    Hidden = 16,
+};
+
+QLabel* MakeLabel(QWidget* client, QStringView name, const QString& caption, unsigned look)
+{
+    auto* label = Place(new QLabel(caption, client), name);
+    if (look & Border)
+        label->setFrameStyle(QFrame::Box | QFrame::Plain);
+    if (look & Centred)
+        label->setAlignment(Qt::AlignCenter);
+    if (look & Reading) {
+        // The system's colour for text fields, so it follows the desktop's
+        // colour scheme as the caption-text colour would.
+        label->setAutoFillBackground(true);
+        label->setBackgroundRole(QPalette::Base);
+        label->setForegroundRole(QPalette::Text);
     }
-    qFatal("no placement for control %s", name);
+    if (look & Large) {
+        QFont font = label->font();
+        font.setPointSizeF(9.75);
+        label->setFont(font);
+    }
+    if (look & Hidden)
+        label->hide();
+    return label;
+}
+
+QLineEdit* MakeBox(QWidget* client, QStringView name, const QString& text = {})
+{
+    return Place(new QLineEdit(text, client), name);
+}
+
+QPushButton* MakeButton(QWidget* client, QStringView name, const QString& caption)
+{
+    auto* button = Place(new QPushButton(caption, client), name);
+    // Buttons keep their place in the focus order when clicked, as text boxes do.
+    button->setAutoDefault(false);
+    return button;
 }
 } // namespace
 
+QRect PlacementTwips(QStringView name)
+{
+    for (const Placement& p : Placements) {
+        if (p.name == name)
+            return {p.left, p.top, p.width, p.height};
+    }
+    return {};
+}
+
 MainControls BuildMainControls(QWidget* client)
 {
-    MainControls c;
-    c.CmdAlarm = Place(new QPushButton(QStringLiteral("Alarm"), client), "CmdAlarm");
-    c.CmdPower = Place(new QPushButton(QStringLiteral("Fast/Slow"), client), "CmdPower");
+    // The grid was drawn for a narrow 8 pt sans-serif; the desktop's usual
+    // default is larger and wider and would not fit its boxes.
+    QFont standard = client->font();
+    standard.setPointSizeF(8);
+    standard.setStretch(QFont::SemiCondensed);
+    client->setFont(standard);
 
-    c.Combo1 = Place(new QComboBox(client), "Combo1");
+    MainControls c;
+    const QString none;
+    c.Label4 = MakeLabel(client, u"Label4", QStringLiteral("Power"), Border);
+    c.LblPwr = MakeLabel(client, u"LblPwr", none, Border | Centred | Reading | Large);
+    c.LblW = MakeLabel(client, u"LblW", QStringLiteral("W"), Centred | Large | Hidden);
+    c.Label5 = MakeLabel(client, u"Label5", QStringLiteral("SWR"), Border);
+    c.TxtSWR = MakeBox(client, u"TxtSWR");
+    c.Label35 = MakeLabel(client, u"Label35", QStringLiteral("Peak"), Centred | Large | Hidden);
+    c.Label36 = MakeLabel(client, u"Label36", QStringLiteral("Norm"), Centred | Large | Hidden);
+
+    c.Label7 = MakeLabel(client, u"Label7", QStringLiteral("Range"), Border);
+    c.LblRange =
+        MakeLabel(client, u"LblRange", QStringLiteral("200W"), Border | Centred | Reading | Large);
+    c.CmdAlarm = MakeButton(client, u"CmdAlarm", QStringLiteral("Alarm"));
+    // The alarm colour is drawn from the button's own palette.
+    c.CmdAlarm->setAutoFillBackground(true);
+    c.LblAlarmMode = MakeLabel(client, u"LblAlarmMode", QStringLiteral("2.0"),
+                               Border | Centred | Reading | Large);
+    c.CmdPower = MakeButton(client, u"CmdPower", QStringLiteral("Fast/Slow"));
+
+    for (int i = 0; i < 4; ++i)
+        c.TxtVector[i] = MakeBox(client, QStringLiteral("TxtVector(%1)").arg(i));
+    c.Label8 = MakeLabel(client, u"Label8", QStringLiteral("Resistance"), Centred);
+    c.Label9 = MakeLabel(client, u"Label9", QStringLiteral("Phase"), Centred);
+    c.Label10 = MakeLabel(client, u"Label10", QStringLiteral("Impedance"), Centred);
+    c.Label11 = MakeLabel(client, u"Label11", QStringLiteral("Reactance"), Centred);
+
+    c.Combo1 = Place(new QComboBox(client), u"Combo1");
     c.Combo1->setEditable(true);
     c.Combo1->setInsertPolicy(QComboBox::NoInsert);
     // The ninth entry's trailing blank is part of its text.
@@ -45,16 +162,68 @@ MainControls BuildMainControls(QWidget* client)
                         QStringLiteral("Com10"), QStringLiteral("Com11"), QStringLiteral("Com12"),
                         QStringLiteral("Com13"), QStringLiteral("Com14"), QStringLiteral("Com15"),
                         QStringLiteral("Com16")});
+    for (int i = 0; i < c.Combo1->count(); ++i)
+        c.Combo1->setItemData(i, 0, Qt::UserRole);
     c.Combo1->setCurrentIndex(-1);
     c.Combo1->setEditText(QStringLiteral("Com1"));
+    // Show the start of the entry in the narrow box.
+    QObject::connect(c.Combo1, &QComboBox::currentIndexChanged, c.Combo1,
+                     [combo = c.Combo1] { combo->lineEdit()->setCursorPosition(0); });
 
-    c.HScroll1 = Place(new QScrollBar(Qt::Horizontal, client), "HScroll1");
+    c.HScroll1 = Place(new QScrollBar(Qt::Horizontal, client), u"HScroll1");
     c.HScroll1->setRange(50, 5000);
     c.HScroll1->setSingleStep(10);
     c.HScroll1->setPageStep(100);
     c.HScroll1->setValue(50);
+    c.HScroll1->setFocusPolicy(Qt::StrongFocus);
+    c.TxtPollrate = MakeBox(client, u"TxtPollrate");
 
-    c.TxtPollrate = Place(new QLineEdit(client), "TxtPollrate");
-    c.Text1 = Place(new QLineEdit(client), "Text1");
+    c.Text1 = MakeBox(client, u"Text1");
+
+    // All four start with the same text.
+    const QString text2 = QStringLiteral("Text2");
+    c.Text2 = MakeBox(client, u"Text2", text2);
+    c.Text4 = MakeBox(client, u"Text4", text2);
+    c.Text3 = MakeBox(client, u"Text3", text2);
+    c.Text5 = MakeBox(client, u"Text5", text2);
+    c.Label6 = MakeLabel(client, u"Label6", none, Border);
+    c.Label12 = MakeLabel(client, u"Label12", none, Border);
+    c.Cmd15 = MakeButton(client, u"Cmd15", QStringLiteral("1.5"));
+    c.Cmd20 = MakeButton(client, u"Cmd20", QStringLiteral("2.0"));
+
+    const std::array<QWidget*, 18> focusOrder{
+        c.TxtSWR,       c.Text1,        c.CmdAlarm,     c.Combo1,       c.HScroll1, c.TxtPollrate,
+        c.TxtVector[0], c.TxtVector[1], c.TxtVector[2], c.TxtVector[3], c.CmdPower, c.Text2,
+        c.Text3,        c.Text4,        c.Text5,        c.Cmd15,        c.Cmd20,    c.TxtSWR};
+    for (std::size_t i = 0; i + 1 < focusOrder.size(); ++i)
+        QWidget::setTabOrder(focusOrder[i], focusOrder[i + 1]);
+    c.TxtSWR->setFocus();
     return c;
+}
+
+MainMenu BuildMainMenu(QMenuBar* bar)
+{
+    MainMenu m;
+    const auto action = [](QMenu* menu, const QString& name, const QString& caption,
+                           bool checkable = false) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        a->setCheckable(checkable);
+        return a;
+    };
+    m.mnuFile = bar->addMenu(QStringLiteral("&File"));
+    m.mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    m.mnuExit = action(m.mnuFile, QStringLiteral("mnuExit"), QStringLiteral("&Exit"));
+
+    m.mnuStyle = bar->addMenu(QStringLiteral("&Style"));
+    m.mnuStyle->setObjectName(QStringLiteral("mnuStyle"));
+    m.mnuSmall = action(m.mnuStyle, QStringLiteral("mnuSmall"), QStringLiteral("&Small"), true);
+    m.mnuVector = action(m.mnuStyle, QStringLiteral("mnuVector"), QStringLiteral("&Vector"), true);
+    m.mnuSetup = action(m.mnuStyle, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"), true);
+
+    m.mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    m.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    m.mnuIndex = action(m.mnuHelp, QStringLiteral("mnuIndex"), QStringLiteral("&Index"));
+    m.mnuAbout = action(m.mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About"));
+    return m;
 }

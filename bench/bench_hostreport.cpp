@@ -1,0 +1,43 @@
+// One tick's two reports to the reference host, round trip on the session bus.
+#include "DBusHostLink.h"
+#include "HostProcess.h"
+#include "HostReport.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+namespace {
+void TickReports(benchmark::State& state)
+{
+    HostProcess host({}, HostProcess::Output::Discarded);
+    if (!host.waitUntilOnBus()) {
+        state.SkipWithError("the reference host did not come up (is there a session bus?)");
+        return;
+    }
+    DBusHostLink link;
+    link.CreateHostLink();
+    if (!link.isLinked()) {
+        state.SkipWithError("no link to the reference host");
+        return;
+    }
+    for (auto _ : state) {
+        const bool ok = link.ReportValue(SwrReport, 2, 1.2, QString()) &&
+                        link.ReportValue(PowerReport, 3, ReportedPower(100.0), QString());
+        if (!ok) {
+            state.SkipWithError("a report failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 2);
+}
+BENCHMARK(TickReports)->Unit(benchmark::kMicrosecond);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

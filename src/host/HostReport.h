@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Report codes of the host's ReportValue.
+inline constexpr int SwrReport = 34;
+inline constexpr int PowerReport = 33;
+// The fixed value of the two SWR buttons.
+inline constexpr double ButtonSwr = 1.8;
+
+// The power report for the meter's range: the range label's caption, the
+// host's range index and the power capped at the top of the range.
+struct PowerReportPlan {
+    QString caption;
+    int index = 0;
+    double reportedPower = 0;
+};
+
+// Nothing for a range code other than 0 (2500 W), 1 (250 W) or 2 (25 W).
+std::optional<PowerReportPlan> PlanPowerReport(double rangeCode, double power);
+
+// The power as the host receives it: a 64-bit count of ten-thousandths,
+// rounded half to even, as a double (1.23456 gives 1.2346).
+double ReportedPower(double power);

@@ -1,0 +1,112 @@
+#include "ReadingsDisplay.h"
+
+#include <QApplication>
+#include <array>
+#include <cmath>
+
+namespace {
+QLocale Plain(QLocale locale)
+{
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+// -0 shows as 0.
+double Unsigned0(double value)
+{
+    return value == 0 ? 0.0 : value;
+}
+
+struct AlarmRow {
+    const char* caption;
+    double threshold;
+    bool needsPower; // the SWR counts only while power is above 1 W
+};
+constexpr std::array<AlarmRow, 5> AlarmTable{{
+    {"Off", 0, false},
+    {"1.5", 1.5, true},
+    {"2.0", 2.0, true},
+    {"2.5", 2.5, true},
+    {"3.0", 3.0, false},
+}};
+
+void SetButtonColour(QPushButton* button, const QColor& colour)
+{
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, colour);
+    button->setPalette(palette);
+}
+} // namespace
+
+QString GeneralNumberText(double value, const QLocale& locale)
+{
+    return Plain(locale).toString(Unsigned0(value), 'g', 15);
+}
+
+QString PowerText(double value, const QLocale& locale)
+{
+    return Plain(locale).toString(Unsigned0(value), 'f', 2);
+}
+
+QString SwrText(double value, const QLocale& locale)
+{
+    QString text = PowerText(value, locale);
+    const qsizetype zero =
+        text.startsWith(locale.negativeSign()) ? locale.negativeSign().size() : 0;
+    if (text.mid(zero).startsWith(locale.zeroDigit() + locale.decimalPoint()))
+        text.remove(zero, locale.zeroDigit().size());
+    return text;
+}
+
+void CalcVector(StatusRecord& r)
+{
+    const double angle = r.Phase / 57.3;
+    r.Resistance = std::abs(r.Impedance * std::cos(angle));
+    r.Reactance = std::abs(r.Impedance * std::sin(angle));
+}
+
+void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
+                     const QLocale& locale)
+{
+    c.Label6->setText(r.Label6Text);
+
+    CalcVector(r);
+
+    // The layout captions the first box "Resistance" and the third
+    // "Impedance", so the two values go under their own captions.
+    if (r.VectorGate > 15) {
+        const std::array values{r.Resistance, r.Phase, r.Impedance, r.Reactance};
+        for (std::size_t i = 0; i < values.size(); ++i)
+            SetBoxText(c.TxtVector[i], GeneralNumberText(values[i], locale));
+    } else {
+        for (QLineEdit* box : c.TxtVector)
+            SetBoxText(box, QStringLiteral("0.00"));
+    }
+
+    if (r.PeakFlag == 0) {
+        c.Label35->hide();
+        c.Label36->show();
+    } else if (r.PeakFlag == 1) {
+        c.Label35->show();
+        c.Label36->hide();
+    }
+
+    const double mode = r.AlarmMode;
+    if (mode >= 0 && mode <= 4 && mode == std::floor(mode)) {
+        const auto setting = static_cast<qint32>(mode);
+        const AlarmRow& row = AlarmTable[static_cast<std::size_t>(setting)];
+        c.LblAlarmMode->setText(QString::fromLatin1(row.caption));
+        alarmState = setting;
+        // Off leaves the button as the last setting coloured it.
+        if (setting != 0) {
+            const bool alarm = (!row.needsPower || r.Power > 1) && r.Swr >= row.threshold;
+            SetButtonColour(c.CmdAlarm,
+                            alarm ? AlarmRed
+                                  : QApplication::palette(c.CmdAlarm).color(QPalette::Button));
+        }
+    }
+
+    c.LblPwr->setText(PowerText(r.Power, locale));
+    SetBoxText(c.TxtSWR, SwrText(r.Swr, locale));
+    c.LblW->show();
+}

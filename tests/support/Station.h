@@ -1,0 +1,51 @@
+#pragma once
+
+// The whole program in one test process: the window with the real settings
+// store, the real serial link on the meter simulator's line and the real
+// host link on the session bus.
+#include "DBusHostLink.h"
+#include "IniSettingsStore.h"
+#include "MeterSimProcess.h"
+#include "QtSerialLink.h"
+#include "Vossbridge.h"
+
+struct Station {
+    MeterSimProcess sim;
+    IniSettingsStore store;
+    QtSerialLink port{[this](int n) { return DeviceForPort(store, n); }};
+    DBusHostLink host;
+    std::unique_ptr<Vossbridge> window;
+    QList<TickOutcome> outcomes;
+
+    explicit Station(int pollrate, const QStringList& simArguments = {}) : sim(simArguments)
+    {
+        store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
+        store.save(QStringLiteral("StartUp"), QStringLiteral("ComPort"), QStringLiteral("5"));
+        store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
+                   QString::number(pollrate));
+        window = std::make_unique<Vossbridge>(store, port, host);
+        QObject::connect(&port, &QtSerialLink::lost, window.get(), &Vossbridge::PortLost);
+        QObject::connect(&host, &DBusHostLink::hostAppeared, window.get(),
+                         &Vossbridge::HostAppeared);
+        QObject::connect(window.get(), &Vossbridge::tickFinished, window.get(),
+                         [this](TickOutcome o) { outcomes << o; });
+        window->show();
+    }
+
+    // Waits for the first accepted reply; the ticks after it are steady state.
+    bool reachSteadyState()
+    {
+        const bool reached =
+            QTest::qWaitFor([this] { return outcomes.contains(TickOutcome::Accepted); }, 10000);
+        outcomes.clear();
+        return reached;
+    }
+
+    // Waits for `count` more ticks; true when they came and all accepted a reply.
+    bool pollsOn(int count)
+    {
+        outcomes.clear();
+        return QTest::qWaitFor([&] { return outcomes.size() >= count; }, count * 1000 + 10000) &&
+               outcomes.count(TickOutcome::Accepted) == outcomes.size();
+    }
+};

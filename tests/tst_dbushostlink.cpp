@@ -1,0 +1,99 @@
+// The D-Bus host link against the reference host on a private session bus.
+#include "DBusHostLink.h"
+#include "HostProcess.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestDBusHostLink : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(QDBusConnection::sessionBus().isConnected()); }
+
+    void linksAndReports()
+    {
+        HostProcess host;
+        QVERIFY(host.waitUntilOnBus());
+        DBusHostLink link;
+        QVERIFY(!link.isLinked());
+        link.CreateHostLink();
+        QVERIFY(link.isLinked());
+        QVERIFY(link.ReportValue(34, 2, 1.2, QString()));
+        QVERIFY(link.ReportValue(33, 3, 1.2346, QString()));
+        QTRY_COMPARE(host.reports(), QStringList({"34 2 1.2 \"\"", "33 3 1.2346 \"\""}));
+    }
+
+    void noHostLeavesLinkEmpty()
+    {
+        QVERIFY(!HostProcess::onBus());
+        DBusHostLink link;
+        link.CreateHostLink();
+        QVERIFY(!link.isLinked());
+        QVERIFY(!link.ReportValue(34, 0, 0, QString()));
+    }
+
+    void hostFaults_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("linked");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("target without the target interface")
+            << "--wrong-target" << false << "no target interface at /org/vossbridge/Host1/Nothing";
+        QTest::newRow("reports refused")
+            << "--fail-reports" << true << "org.freedesktop.DBus.Error.Failed";
+        // The call gives up after its timeout instead of waiting for ever.
+        QTest::newRow("hung host") << "--hang" << true << "org.freedesktop.DBus.Error.NoReply";
+    }
+    void hostFaults()
+    {
+        QFETCH(QString, option);
+        QFETCH(bool, linked);
+        QFETCH(QString, error);
+        HostProcess host({option});
+        QVERIFY(host.waitUntilOnBus());
+        DBusHostLink link;
+        link.CreateHostLink();
+        QCOMPARE(link.isLinked(), linked);
+        if (linked)
+            QVERIFY(!link.ReportValue(34, 1, 1.8, QString()));
+        QCOMPARE(link.lastError(), error);
+        QVERIFY(host.reports().isEmpty());
+    }
+
+    void hostKilledThenBack()
+    {
+        DBusHostLink link;
+        QSignalSpy appeared(&link, &DBusHostLink::hostAppeared);
+        auto host = std::make_unique<HostProcess>();
+        QVERIFY(host->waitUntilOnBus());
+        QTRY_COMPARE(appeared.count(), 1);
+        link.CreateHostLink();
+        QVERIFY(link.ReportValue(34, 0, 1.0, QString()));
+
+        host.reset();
+        QVERIFY(!link.ReportValue(34, 0, 1.0, QString()));
+
+        host = std::make_unique<HostProcess>();
+        QVERIFY(host->waitUntilOnBus());
+        QTRY_COMPARE(appeared.count(), 2);
+        link.clear();
+        link.CreateHostLink();
+        QVERIFY(link.ReportValue(34, 0, 1.5, QString()));
+        QTRY_COMPARE(host->reports(), QStringList{"34 0 1.5 \"\""});
+    }
+
+    void hostExitsAfterItsReports()
+    {
+        HostProcess host({QStringLiteral("--exit-after"), QStringLiteral("2")});
+        QVERIFY(host.waitUntilOnBus());
+        DBusHostLink link;
+        link.CreateHostLink();
+        QVERIFY(link.ReportValue(34, 0, 1.0, QString()));
+        QVERIFY(link.ReportValue(33, 3, 5.0, QString()));
+        QVERIFY(host.process().waitForFinished(5000));
+        QCOMPARE(host.reports().size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDBusHostLink)
+#include "tst_dbushostlink.moc"
