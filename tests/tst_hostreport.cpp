@@ -24,6 +24,8 @@ struct Rig {
 
     Rig()
     {
+        store.setRunBefore();
+        window.ShowMessage = [](const QString&, const QString&) {};
         host.linked = true;
         port.portOpen = true;
         window.Timer1.stop();

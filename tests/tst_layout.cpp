@@ -3,6 +3,7 @@
 #include "FakeSettingsStore.h"
 #include "Vossbridge.h"
 
+#include <QLayout>
 #include <QMenuBar>
 #include <QTest>
 
@@ -12,6 +13,10 @@ struct Window {
     FakeSerialLink port;
     FakeHostLink host;
     Vossbridge window{store, port, host};
+    Window()
+    {
+        window.ShowMessage = [](const QString&, const QString&) {};
+    }
     QWidget* control(const QString& name) const
     {
         return window.centralWidget()->findChild<QWidget*>(name);
@@ -117,10 +122,10 @@ private Q_SLOTS:
     void windowAndClientArea()
     {
         Window w;
-        w.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
         QCOMPARE(w.window.objectName(), QStringLiteral("Vossbridge"));
         QCOMPARE(w.window.windowTitle(), QStringLiteral("Vossbridge"));
+        // As created, before start-up sizes it from the settings.
+        w.window.layout()->activate();
         QCOMPARE(w.window.centralWidget()->size(), QSize(252, 380));
     }
 

@@ -14,11 +14,16 @@ struct Rig {
     FakeHostLink host;
     std::unique_ptr<Vossbridge> window;
 
+    QStringList messages;
+
     explicit Rig(bool openSucceeds = true)
     {
         port.openSucceeds = openSucceeds;
+        store.setRunBefore();
         store.values[QStringLiteral("Ports/Com5")] = QStringLiteral("/dev/serial/by-id/usb-meter");
         window = std::make_unique<Vossbridge>(store, port, host);
+        window->ShowMessage = [this](const QString& text, const QString&) { messages << text; };
+        store.reads.clear();
     }
     const MainControls& c() const { return window->controls(); }
     // Shows the window and waits for the activation that follows the first show.
@@ -127,6 +132,7 @@ private Q_SLOTS:
         QVERIFY(rig.window->Timer1.isActive());
         QVERIFY(rig.store.saves.isEmpty());
         QCOMPARE(rig.c().Combo1->toolTip(), rig.port.errorText());
+        QCOMPARE(rig.messages.size(), 1);
 
         // Picking another entry stores it and retries there.
         rig.port.openSucceeds = true;

@@ -1,12 +1,15 @@
 // The built program itself, offscreen, polling the meter simulator through a
 // scratch settings folder that maps Com5 to the simulator's line.
+#include "HostProcess.h"
 #include "MeterSimProcess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 // CPU time the process has used, in clock ticks.
@@ -30,6 +33,32 @@ bool HoldsDevice(qint64 pid, const QString& device)
             return true;
     }
     return false;
+}
+// The program with its settings in `config`, offscreen.
+void Start(QProcess& program, const QTemporaryDir& config)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QStringLiteral(VOSSBRIDGE_BIN_DIR "/vossbridge"), {});
+}
+
+QString IniPath(const QTemporaryDir& config)
+{
+    return config.filePath(QStringLiteral("Vossbridge/Vossbridge.ini"));
+}
+
+// The StartUp group as stored, key=value.
+QStringList StartUpKeys(const QTemporaryDir& config)
+{
+    QSettings ini(IniPath(config), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("StartUp"));
+    QStringList keys;
+    for (const QString& key : ini.childKeys())
+        keys << key + u'=' + ini.value(key).toString();
+    return keys;
 }
 } // namespace
 
@@ -77,6 +106,62 @@ private Q_SLOTS:
 
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
+    }
+
+    void firstRunReportsThenStoresAtSigterm()
+    {
+        MeterSimProcess sim({"-e", "power 100", "-e", "swr 1.2", "-e", "alarm 2", "-e", "range 0"});
+        HostProcess host;
+        QVERIFY(host.waitUntilOnBus());
+        QTemporaryDir config;
+        {
+            QSettings ini(IniPath(config), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("Ports/Com5"), sim.devicePath());
+        }
+
+        QProcess program;
+        Start(program, config);
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(host.reports().contains(QStringLiteral("33 3 100 \"\"")), 20000);
+        QVERIFY(host.reports().contains(QStringLiteral("34 2 1.2 \"\"")));
+        QTRY_VERIFY(sim.received().count(QStringLiteral(";P?")) >= 5);
+        const QStringList firstRun = StartUpKeys(config);
+        for (const char* kv : {"PwrMode=0", "Height=3495", "mnuSetup=True", "mnuSmall=False",
+                               "mnuVector=False", "ComPort=5", "Pollrate=80", "Range=3"})
+            QVERIFY2(firstRun.contains(QString::fromLatin1(kv)), kv);
+        QCOMPARE(firstRun.size(), 10);
+
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        const QStringList stored = StartUpKeys(config);
+        QCOMPARE(stored.size(), 12);
+        QVERIFY(stored.contains(QStringLiteral("Alarm=2")));
+        QVERIFY(stored.contains(QStringLiteral("Scale=0")));
+
+        // A second start keeps what the user chose, and SIGINT stores too.
+        {
+            QSettings ini(IniPath(config), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("StartUp/Pollrate"), QStringLiteral("200"));
+            ini.setValue(QStringLiteral("StartUp/Height"), QStringLiteral("1800"));
+            ini.setValue(QStringLiteral("StartUp/mnuSetup"), QStringLiteral("False"));
+            ini.setValue(QStringLiteral("StartUp/mnuSmall"), QStringLiteral("True"));
+            ini.remove(QStringLiteral("StartUp/Alarm"));
+        }
+        const qsizetype polls = sim.received().size();
+        QProcess second;
+        Start(second, config);
+        QVERIFY(second.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().size() >= polls + 5, 20000);
+        ::kill(static_cast<pid_t>(second.processId()), SIGINT);
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        const QStringList kept = StartUpKeys(config);
+        for (const char* kv : {"Pollrate=200", "Height=1800", "mnuSetup=False", "mnuSmall=True",
+                               "Alarm=2", "ComPort=5"})
+            QVERIFY2(kept.contains(QString::fromLatin1(kv)), kv);
+        QCOMPARE(kept.size(), 12);
     }
 };
 

@@ -6,26 +6,29 @@
 #include "ReadingsDisplay.h"
 #include "SerialLink.h"
 #include "SettingsStore.h"
+#include "StoredValues.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <algorithm>
 #include <cmath>
-#include <optional>
 
 namespace {
 const QString StartUp = QStringLiteral("StartUp");
 const QString LineSettings = QStringLiteral("38400,n,8,1");
-constexpr qint16 FirstRunComPort = 5;
+const QString PortMessage = QStringLiteral("Com Port is not available. Check Com Port setting.");
 
-// A stored whole number, or nothing when the text is not one.
-std::optional<int> StoredInt(SettingsStore& store, const QString& key)
-{
-    bool ok = false;
-    const double value = store.read(StartUp, key).trimmed().toDouble(&ok);
-    if (!ok || value < -32768 || value > 32767)
-        return std::nullopt;
-    return static_cast<int>(std::nearbyint(value));
-}
+// First-run defaults of the keys that activation reads.
+constexpr float FirstRunHeight = 3495;
+constexpr bool FirstRunSetup = true;
+constexpr bool FirstRunSmall = false;
+constexpr bool FirstRunVector = false;
+constexpr qint16 FirstRunComPort = 5;
+constexpr int FirstRunPollrate = 80;
+
+// Title bar and frame of a desktop whose window manager does not say.
+constexpr int AssumedFramePx = 30;
 } // namespace
 
 Vossbridge::Vossbridge(SettingsStore& store, SerialLink& port, HostLink& host, QWidget* parent)
@@ -59,6 +62,11 @@ Vossbridge::Vossbridge(SettingsStore& store, SerialLink& port, HostLink& host, Q
     // A pick of the entry already selected reopens the port too, so this
     // follows every pick, not only changes of the selection.
     connect(controls_.Combo1, &QComboBox::activated, this, &Vossbridge::Combo1_Click);
+
+    ShowMessage = [this](const QString& text, const QString& title) {
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+        box.exec();
+    };
 }
 
 void Vossbridge::showEvent(QShowEvent* event)
@@ -74,24 +82,126 @@ void Vossbridge::showEvent(QShowEvent* event)
 
 void Vossbridge::closeEvent(QCloseEvent* event)
 {
+    // Closing can't be refused.
+    Form_Unload();
+    event->accept();
+}
+
+void Vossbridge::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && activateOnReturn_) {
+        activateOnReturn_ = false;
+        Form_Activate();
+    }
+}
+
+void Vossbridge::ActivateOnReturn()
+{
+    activateOnReturn_ = true;
+}
+
+QString Vossbridge::Read(const QString& key)
+{
+    return store_.read(StartUp, key);
+}
+
+void Vossbridge::Save(const QString& key, const QString& text)
+{
+    store_.save(StartUp, key, text);
+}
+
+float Vossbridge::LeftTwips() const
+{
+    return static_cast<float>(x() * TwipsPerPixel);
+}
+
+float Vossbridge::TopTwips() const
+{
+    return static_cast<float>(y() * TwipsPerPixel);
+}
+
+int Vossbridge::FramePx() const
+{
+    const int known = frameGeometry().height() - height();
+    return known > 0 ? known : AssumedFramePx;
+}
+
+float Vossbridge::OuterHeightTwips() const
+{
+    return static_cast<float>((height() + FramePx()) * TwipsPerPixel);
+}
+
+void Vossbridge::SetOuterHeightTwips(float twips)
+{
+    // The stored heights include title bar, menu bar and frame; Qt sizes
+    // the window without the window manager's frame.
+    const int outer = qRound(twips / TwipsPerPixel);
+    resize(width(), std::max(1, outer - FramePx()));
+}
+
+void Vossbridge::WriteFirstRunDefaults()
+{
+    Save(QStringLiteral("Position-Left"), ShortestDecimal(LeftTwips()));
+    Save(QStringLiteral("Position-Top"), ShortestDecimal(TopTwips()));
+    Save(QStringLiteral("PwrMode"), QStringLiteral("0"));
+    Save(QStringLiteral("Height"), ShortestDecimal(FirstRunHeight));
+    Save(QStringLiteral("mnuSetup"), BoolText(FirstRunSetup));
+    Save(QStringLiteral("mnuSmall"), BoolText(FirstRunSmall));
+    Save(QStringLiteral("mnuVector"), BoolText(FirstRunVector));
+    Save(QStringLiteral("ComPort"), QString::number(FirstRunComPort));
+    Save(QStringLiteral("Pollrate"), QString::number(FirstRunPollrate));
+    Save(QStringLiteral("Range"), QStringLiteral("3"));
+}
+
+int Vossbridge::StoredPollrate()
+{
+    const auto stored = StrictInt16(Read(QStringLiteral("Pollrate")));
+    if (!stored || *stored < controls_.HScroll1->minimum() ||
+        *stored > controls_.HScroll1->maximum())
+        return FirstRunPollrate;
+    return *stored;
+}
+
+void Vossbridge::Form_Unload()
+{
     Timer1.stop();
+    Save(QStringLiteral("Position-Left"), ShortestDecimal(LeftTwips()));
+    Save(QStringLiteral("Position-Top"), ShortestDecimal(TopTwips()));
+    Save(QStringLiteral("ComPort"), QString::number(MSComm1.portNumber()));
+    Save(QStringLiteral("Alarm"), QString::number(AlarmState));
+    Save(QStringLiteral("Scale"), QStringLiteral("0"));
     MSComm1.close();
-    QMainWindow::closeEvent(event);
+    Q_EMIT unloaded();
 }
 
 void Vossbridge::Form_Activate()
 {
-    // Poll period: the scroll bar's change handler runs inside this step when
-    // the value changes.
-    if (const auto pollrate = StoredInt(store_, QStringLiteral("Pollrate"));
-        pollrate && *pollrate >= controls_.HScroll1->minimum() &&
-        *pollrate <= controls_.HScroll1->maximum()) {
-        controls_.HScroll1->setValue(*pollrate);
-        Timer1.setInterval(*pollrate);
-    }
+    // Only "Position-Left" marks a first run; its absence resets every key.
+    if (Read(QStringLiteral("Position-Left")).isEmpty())
+        WriteFirstRunDefaults();
 
-    const auto comPort = StoredInt(store_, QStringLiteral("ComPort"));
-    MSComm1.setPortNumber(static_cast<qint16>(comPort.value_or(FirstRunComPort)));
+    // Texts that don't convert, possible only when the file was edited by
+    // hand, read as the key's first-run default.
+    const float left = StrictSingle(Read(QStringLiteral("Position-Left"))).value_or(LeftTwips());
+    const float top = StrictSingle(Read(QStringLiteral("Position-Top"))).value_or(TopTwips());
+    move(qRound(left / TwipsPerPixel), qRound(top / TwipsPerPixel));
+    SetOuterHeightTwips(LenientSingle(Read(QStringLiteral("Height"))));
+
+    menu_.mnuSetup->setChecked(
+        StoredBool(Read(QStringLiteral("mnuSetup"))).value_or(FirstRunSetup));
+    menu_.mnuSmall->setChecked(
+        StoredBool(Read(QStringLiteral("mnuSmall"))).value_or(FirstRunSmall));
+    menu_.mnuVector->setChecked(
+        StoredBool(Read(QStringLiteral("mnuVector"))).value_or(FirstRunVector));
+
+    // The scroll bar's change handler runs inside this step when the value
+    // changes.
+    controls_.HScroll1->setValue(StoredPollrate());
+    Timer1.setInterval(StoredPollrate());
+
+    // Setting these on a port that is open changes nothing until its next open.
+    MSComm1.setPortNumber(StrictInt16(Read(QStringLiteral("ComPort"))).value_or(FirstRunComPort));
     MSComm1.setLineSettings(LineSettings);
     MSComm1.setReadLength(0);
 
@@ -104,7 +214,8 @@ void Vossbridge::Form_Activate()
     UpdateTitle();
 
     // Selecting the entry runs the port selection inside this step, which
-    // activates again with the list already on the right entry.
+    // activates again with the list already on the right entry. A port
+    // number without an entry leaves the selection as it was.
     const int entry = MSComm1.portNumber() - 1;
     if (entry >= 0 && entry < controls_.Combo1->count() &&
         controls_.Combo1->currentIndex() != entry) {
@@ -122,11 +233,12 @@ void Vossbridge::Form_Activate()
 
 void Vossbridge::PortUnavailable()
 {
-    // The message box comes with the full start-up; until then the reason
-    // goes to the log and the port list's tooltip.
+    // The message keeps its words; the system's reason goes to the log and
+    // the port list's tooltip.
     controls_.Combo1->setToolTip(MSComm1.errorText());
-    qCWarning(lcApp).noquote() << "Com Port is not available. Check Com Port setting."
+    qCWarning(lcApp).noquote() << "can't open port" << MSComm1.portNumber() << ":"
                                << MSComm1.errorText();
+    ShowMessage(PortMessage, QStringLiteral("Vossbridge"));
 }
 
 void Vossbridge::Timer1_Timer()

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
 
 class HostLink;
 class SerialLink;
@@ -18,9 +19,14 @@ class Vossbridge : public QMainWindow {
 public:
     Vossbridge(SettingsStore& store, SerialLink& port, HostLink& host, QWidget* parent = nullptr);
 
-    // Starts a metering run: restores the poll period, opens the port and
-    // starts polling. Runs at the first show and after a port selection.
+    // Starts a metering run from the stored settings: position, height,
+    // style marks, poll period and port; when the port opens, a new host link
+    // and polling. Runs at the first show, after a port selection, and when
+    // the window is active again after ActivateOnReturn.
     void Form_Activate();
+    // Stores position, port and alarm setting, closes the port and emits
+    // unloaded(), after which the program ends.
+    void Form_Unload();
     void Timer1_Timer();
     void CmdAlarm_Click();
     void CmdPower_Click();
@@ -28,6 +34,10 @@ public:
     void Combo1_Click();
     void Cmd15_Click();
     void Cmd20_Click();
+
+    // The next time this window becomes active, activate again: called when
+    // another window of the program (the About dialog) becomes active.
+    void ActivateOnReturn();
 
     // The port failed under the program; it is closed already.
     void PortLost(const QString& reason);
@@ -42,16 +52,28 @@ public:
     // The meter's alarm setting last shown, 0 to 4; 0 until a reply says otherwise.
     qint32 alarmState() const { return AlarmState; }
 
+    // The window's outer geometry in twips: position of the frame, and height
+    // with title bar, menu bar and frame.
+    float LeftTwips() const;
+    float TopTwips() const;
+    float OuterHeightTwips() const;
+
+    // Shows a message with an OK button and waits for it; tests answer it.
+    std::function<void(const QString& text, const QString& title)> ShowMessage;
+
     // Poll period in milliseconds, as the scroll bar last set it.
     qint16 Pollrate = 0;
     QTimer Timer1;
 
 Q_SIGNALS:
     void tickFinished(TickOutcome outcome);
+    // Shutdown has stored the settings; the program ends now.
+    void unloaded();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Steps of the tick and the activation that the readings display and the
@@ -60,6 +82,12 @@ private:
     void RefreshReadings();
     void ReportToHost();
     void PortUnavailable();
+    QString Read(const QString& key);
+    void Save(const QString& key, const QString& text);
+    void WriteFirstRunDefaults();
+    int StoredPollrate();
+    int FramePx() const;
+    void SetOuterHeightTwips(float twips);
     // One report; false when the link is empty or the call failed, which
     // empties the link.
     bool Report(int code, int index, double value);
@@ -77,4 +105,5 @@ private:
     bool shown_ = false;
     bool portLost_ = false;
     bool hostTried_ = false;
+    bool activateOnReturn_ = false;
 };

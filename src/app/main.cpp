@@ -1,6 +1,7 @@
 #include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "QtSerialLink.h"
+#include "TerminationSignals.h"
 #include "Vossbridge.h"
 
 #include <QApplication>
@@ -17,6 +18,11 @@ int main(int argc, char* argv[])
     Vossbridge window(store, port, host);
     QObject::connect(&port, &QtSerialLink::lost, &window, &Vossbridge::PortLost);
     QObject::connect(&host, &DBusHostLink::hostAppeared, &window, &Vossbridge::HostAppeared);
+    // Closing the window ends the program at once, whatever else is open.
+    QObject::connect(&window, &Vossbridge::unloaded, &app, [] { QCoreApplication::exit(0); });
+    // SIGINT and SIGTERM close the window the normal way, so the settings are stored.
+    TerminationSignals signals;
+    QObject::connect(&signals, &TerminationSignals::received, &window, &QWidget::close);
     window.show();
     return QApplication::exec();
 }

@@ -5,19 +5,37 @@
 #include <QMap>
 #include <QStringList>
 
-// Settings in memory, with every save recorded in order as "Section/Key=text".
+// Settings in memory, with every save recorded in order as "Section/Key=text"
+// and every read as "Section/Key", and both in one list as "save ..." and
+// "read ..." for checking their order.
 class FakeSettingsStore : public SettingsStore {
 public:
     QMap<QString, QString> values;
     QStringList saves;
+    QStringList reads;
+    QStringList accesses;
 
     QString read(const QString& section, const QString& key) override
     {
+        reads << section + u'/' + key;
+        accesses << QStringLiteral("read ") + section + u'/' + key;
         return values.value(section + u'/' + key);
     }
     void save(const QString& section, const QString& key, const QString& text) override
     {
         values[section + u'/' + key] = text;
         saves << section + u'/' + key + u'=' + text;
+        accesses << QStringLiteral("save ") + section + u'/' + key + u'=' + text;
+    }
+
+    // The keys a first run leaves, with the poll rate at the scroll bar's
+    // starting value so that restoring it stores nothing.
+    void setRunBefore()
+    {
+        const QStringList keys{
+            "Position-Left=600", "Position-Top=450", "PwrMode=0", "Height=3495", "mnuSetup=True",
+            "mnuSmall=False",    "mnuVector=False",  "ComPort=5", "Pollrate=50", "Range=3"};
+        for (const QString& kv : keys)
+            values[QStringLiteral("StartUp/") + kv.section(u'=', 0, 0)] = kv.section(u'=', 1);
     }
 };

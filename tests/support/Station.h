@@ -20,7 +20,12 @@ struct Station {
     explicit Station(int pollrate, const QStringList& simArguments = {}) : sim(simArguments)
     {
         store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
-        store.save(QStringLiteral("StartUp"), QStringLiteral("ComPort"), QStringLiteral("5"));
+        // As a first run leaves them, with this poll period.
+        const QStringList keys{"Position-Left=600", "Position-Top=450", "PwrMode=0",
+                               "Height=3495",       "mnuSetup=True",    "mnuSmall=False",
+                               "mnuVector=False",   "ComPort=5",        "Range=3"};
+        for (const QString& kv : keys)
+            store.save(QStringLiteral("StartUp"), kv.section(u'=', 0, 0), kv.section(u'=', 1));
         store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
                    QString::number(pollrate));
         window = std::make_unique<Vossbridge>(store, port, host);

@@ -1,0 +1,281 @@
+#include "FakeHostLink.h"
+#include "FakeSerialLink.h"
+#include "FakeSettingsStore.h"
+#include "Vossbridge.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+const QStringList FirstRunKeys{"Position-Left", "Position-Top", "PwrMode", "Height",   "mnuSetup",
+                               "mnuSmall",      "mnuVector",    "ComPort", "Pollrate", "Range"};
+
+struct Rig {
+    FakeSettingsStore store;
+    FakeSerialLink port;
+    FakeHostLink host;
+    std::unique_ptr<Vossbridge> window;
+    QStringList messages;
+    QList<bool> timerRunningDuringMessage;
+
+    explicit Rig(bool runBefore, bool openSucceeds = true)
+    {
+        if (runBefore)
+            store.setRunBefore();
+        port.openSucceeds = openSucceeds;
+    }
+    void set(const QString& key, const QString& text)
+    {
+        store.values[QStringLiteral("StartUp/") + key] = text;
+    }
+    QString stored(const QString& key) const
+    {
+        return store.values.value(QStringLiteral("StartUp/") + key);
+    }
+    // Creates and shows the window and waits for its first activation.
+    void start()
+    {
+        window = std::make_unique<Vossbridge>(store, port, host);
+        window->ShowMessage = [this](const QString& text, const QString& title) {
+            messages << title + u'|' + text;
+            timerRunningDuringMessage << window->Timer1.isActive();
+        };
+        window->show();
+        QTRY_VERIFY(port.calls.contains(QStringLiteral("open")));
+    }
+    QStringList startUpKeys() const
+    {
+        QStringList keys;
+        for (const QString& k : store.values.keys()) {
+            if (k.startsWith(QStringLiteral("StartUp/")))
+                keys << k.mid(8);
+        }
+        return keys;
+    }
+};
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void firstRunWritesDefaultsBeforeReadingAny()
+    {
+        Rig rig(false);
+        rig.start();
+        // The port list reads its device mapping when created; only StartUp counts here.
+        const QStringList a = rig.store.accesses.filter(QStringLiteral(" StartUp/"));
+        QCOMPARE(a.first(), QStringLiteral("read StartUp/Position-Left"));
+        QStringList written;
+        for (const QString& access : a.mid(1, 10)) {
+            QVERIFY2(access.startsWith(QStringLiteral("save StartUp/")), qPrintable(access));
+            written << access.mid(13).section(u'=', 0, 0);
+        }
+        QCOMPARE(written, FirstRunKeys);
+        QCOMPARE(a.mid(3, 8),
+                 QStringList({"save StartUp/PwrMode=0", "save StartUp/Height=3495",
+                              "save StartUp/mnuSetup=True", "save StartUp/mnuSmall=False",
+                              "save StartUp/mnuVector=False", "save StartUp/ComPort=5",
+                              "save StartUp/Pollrate=80", "save StartUp/Range=3"}));
+        // Where the window was first shown, as whole twips.
+        QCOMPARE(rig.stored(u"Position-Left"_qs), QString::number(rig.window->x() * 15));
+        QCOMPARE(rig.stored(u"Position-Top"_qs), QString::number(rig.window->y() * 15));
+
+        QCOMPARE(rig.window->OuterHeightTwips(), 3495.0f);
+        QVERIFY(rig.window->menu().mnuSetup->isChecked());
+        QVERIFY(!rig.window->menu().mnuSmall->isChecked());
+        QVERIFY(!rig.window->menu().mnuVector->isChecked());
+        QCOMPARE(rig.window->Timer1.interval(), 80);
+        QCOMPARE(rig.window->controls().TxtPollrate->text(), QStringLiteral("80"));
+        QCOMPARE(rig.port.port, 5);
+        QVERIFY(rig.port.portOpen);
+        QVERIFY(rig.messages.isEmpty());
+    }
+
+    void missingPositionLeftRewritesEveryDefault()
+    {
+        Rig rig(true);
+        rig.store.values.remove(QStringLiteral("StartUp/Position-Left"));
+        rig.set(u"ComPort"_qs, u"9"_qs);
+        rig.set(u"Pollrate"_qs, u"300"_qs);
+        rig.set(u"Height"_qs, u"1800"_qs);
+        rig.set(u"mnuSetup"_qs, u"False"_qs);
+        rig.set(u"mnuSmall"_qs, u"True"_qs);
+        rig.start();
+        QCOMPARE(rig.stored(u"ComPort"_qs), QStringLiteral("5"));
+        QCOMPARE(rig.stored(u"Pollrate"_qs), QStringLiteral("80"));
+        QCOMPARE(rig.stored(u"Height"_qs), QStringLiteral("3495"));
+        QCOMPARE(rig.stored(u"mnuSmall"_qs), QStringLiteral("False"));
+        QCOMPARE(rig.port.port, 5);
+    }
+
+    void storedSettingsAreRestored()
+    {
+        Rig rig(true);
+        rig.set(u"Position-Left"_qs, u"1500"_qs);
+        rig.set(u"Position-Top"_qs, u"750"_qs);
+        rig.set(u"Height"_qs, u"1800"_qs);
+        rig.set(u"mnuSetup"_qs, u"False"_qs);
+        rig.set(u"mnuSmall"_qs, u"True"_qs);
+        rig.set(u"Pollrate"_qs, u"250"_qs);
+        rig.set(u"ComPort"_qs, u"12"_qs);
+        rig.start();
+        QCOMPARE(rig.window->pos(), QPoint(100, 50));
+        QCOMPARE(rig.window->LeftTwips(), 1500.0f);
+        QCOMPARE(rig.window->OuterHeightTwips(), 1800.0f);
+        QVERIFY(!rig.window->menu().mnuSetup->isChecked());
+        QVERIFY(rig.window->menu().mnuSmall->isChecked());
+        QCOMPARE(rig.window->Timer1.interval(), 250);
+        QCOMPARE(rig.port.port, 12);
+        QCOMPARE(rig.window->controls().Combo1->currentIndex(), 11);
+    }
+
+    // Restoring the scroll bar's own starting value is no change.
+    void storedPollrateOf50LeavesTextEmpty()
+    {
+        Rig rig(true);
+        rig.start();
+        QCOMPARE(rig.window->Timer1.interval(), 50);
+        QVERIFY(rig.window->controls().TxtPollrate->text().isEmpty());
+        QVERIFY(!rig.store.saves.contains(QStringLiteral("StartUp/Pollrate=50")));
+    }
+
+    void textsThatDoNotConvertReadAsDefaults_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("pollrate");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("setupChecked");
+        QTest::newRow("Pollrate not a number") << "Pollrate"
+                                               << "fast" << 80 << 5 << true;
+        QTest::newRow("Pollrate below the scroll bar") << "Pollrate"
+                                                       << "20" << 80 << 5 << true;
+        QTest::newRow("Pollrate above the scroll bar") << "Pollrate"
+                                                       << "99999" << 80 << 5 << true;
+        QTest::newRow("Pollrate empty") << "Pollrate"
+                                        << "" << 80 << 5 << true;
+        QTest::newRow("Pollrate to the nearest") << "Pollrate"
+                                                 << "120.4" << 120 << 5 << true;
+        QTest::newRow("ComPort not a number") << "ComPort"
+                                              << "five" << 50 << 5 << true;
+        QTest::newRow("ComPort beyond 16 bits") << "ComPort"
+                                                << "70000" << 50 << 5 << true;
+        QTest::newRow("ComPort 17 used as stored") << "ComPort"
+                                                   << "17" << 50 << 17 << true;
+        QTest::newRow("mnuSetup neither True nor False") << "mnuSetup"
+                                                         << "yes" << 50 << 5 << true;
+        QTest::newRow("mnuSetup False") << "mnuSetup"
+                                        << "False" << 50 << 5 << false;
+        QTest::newRow("mnuSetup lower case") << "mnuSetup"
+                                             << "false" << 50 << 5 << true;
+    }
+    void textsThatDoNotConvertReadAsDefaults()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(int, pollrate);
+        QFETCH(int, port);
+        QFETCH(bool, setupChecked);
+        Rig rig(true);
+        rig.set(key, text);
+        rig.start();
+        QCOMPARE(rig.window->Timer1.interval(), pollrate);
+        QCOMPARE(rig.window->controls().HScroll1->value(), pollrate);
+        QCOMPARE(int(rig.port.port), port);
+        QCOMPARE(rig.window->menu().mnuSetup->isChecked(), setupChecked);
+        // A port without an entry leaves the list as it was.
+        if (port == 17)
+            QCOMPARE(rig.window->controls().Combo1->currentIndex(), -1);
+    }
+
+    void positionAndHeightThatDoNotConvert()
+    {
+        Rig rig(true);
+        rig.set(u"Position-Left"_qs, u"left"_qs);
+        rig.set(u"Position-Top"_qs, u"750"_qs);
+        rig.set(u"Height"_qs, u"2550 twips"_qs);
+        rig.start();
+        QCOMPARE(rig.window->TopTwips(), 750.0f);
+        // Height reads leniently: its leading number.
+        QCOMPARE(rig.window->OuterHeightTwips(), 2550.0f);
+    }
+
+    void failedOpenShowsMessageOnceAndKeepsPolling()
+    {
+        Rig rig(true, false);
+        rig.start();
+        QCOMPARE(rig.messages,
+                 QStringList{"Vossbridge|Com Port is not available. Check Com Port setting."});
+        QCOMPARE(rig.timerRunningDuringMessage, QList<bool>{true});
+        QVERIFY(rig.window->Timer1.isActive());
+        QVERIFY(!rig.port.portOpen);
+        QCOMPARE(rig.window->controls().Combo1->currentText(), QStringLiteral("Com1"));
+        QCOMPARE(rig.window->controls().Combo1->currentIndex(), -1);
+        QVERIFY(rig.store.saves.isEmpty());
+        QCOMPARE(rig.host.creations, 0);
+        // Nothing after the open: no list selection, no buffer clear.
+        QCOMPARE(rig.port.calls.last(), QStringLiteral("open"));
+    }
+
+    void activationFindingPortOpenKeepsIt()
+    {
+        Rig rig(true);
+        rig.start();
+        rig.port.calls.clear();
+        rig.window->Form_Activate();
+        QVERIFY(!rig.port.calls.contains(QStringLiteral("close")));
+        QVERIFY(rig.port.portOpen);
+        QVERIFY(rig.window->Timer1.isActive());
+        QCOMPARE(rig.host.creations, 3);
+    }
+
+    void firstRunAndShutdownLeaveTwelveKeys()
+    {
+        Rig rig(false);
+        rig.start();
+        QSignalSpy unloaded(rig.window.get(), &Vossbridge::unloaded);
+        rig.store.saves.clear();
+        rig.window->close();
+        QCOMPARE(unloaded.count(), 1);
+        QVERIFY(!rig.window->Timer1.isActive());
+        QVERIFY(!rig.port.portOpen);
+        const QStringList expected{
+            QStringLiteral("StartUp/Position-Left=%1").arg(rig.window->x() * 15),
+            QStringLiteral("StartUp/Position-Top=%1").arg(rig.window->y() * 15),
+            "StartUp/ComPort=5", "StartUp/Alarm=0", "StartUp/Scale=0"};
+        QCOMPARE(rig.store.saves, expected);
+        QStringList keys = FirstRunKeys;
+        keys << "Alarm"
+             << "Scale";
+        keys.sort();
+        QCOMPARE(rig.startUpKeys(), keys);
+    }
+
+    void shutdownWithPortClosedStillStores()
+    {
+        Rig rig(true, false);
+        rig.set(u"ComPort"_qs, u"7"_qs);
+        rig.start();
+        rig.window->move(40, 20);
+        rig.window->close();
+        QCOMPARE(rig.store.saves,
+                 QStringList({"StartUp/Position-Left=600", "StartUp/Position-Top=300",
+                              "StartUp/ComPort=7", "StartUp/Alarm=0", "StartUp/Scale=0"}));
+        QCOMPARE(rig.port.calls.last(), QStringLiteral("close"));
+        QCOMPARE(rig.messages.size(), 1);
+    }
+
+    void shutdownStoresTheMetersAlarmSetting()
+    {
+        Rig rig(true);
+        rig.start();
+        rig.window->Timer1.stop();
+        rig.port.reads = {QStringLiteral(";  100.0, 50.0,  0.0,3,  HF  ,0,0,  20,1.20")};
+        rig.window->Timer1_Timer();
+        rig.window->close();
+        QCOMPARE(rig.stored(u"Alarm"_qs), QStringLiteral("3"));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
