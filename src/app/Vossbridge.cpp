@@ -1,5 +1,6 @@
 #include "Vossbridge.h"
 
+#include "AppIcon.h"
 #include "AppLog.h"
 #include "HostLink.h"
 #include "HostReport.h"
@@ -9,6 +10,7 @@
 #include "StoredValues.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <algorithm>
@@ -27,8 +29,10 @@ constexpr bool FirstRunVector = false;
 constexpr qint16 FirstRunComPort = 5;
 constexpr int FirstRunPollrate = 80;
 
-// Title bar and frame of a desktop whose window manager does not say.
-constexpr int AssumedFramePx = 30;
+// Title bar, menu bar and frame of the desktop the stored heights were made
+// for, in twips. A stored height less this is the client area, which keeps
+// each window style showing its own rows whatever the window manager draws.
+constexpr float DecorationTwips = 750;
 } // namespace
 
 Vossbridge::Vossbridge(SettingsStore& store, SerialLink& port, HostLink& host, QWidget* parent)
@@ -62,6 +66,16 @@ Vossbridge::Vossbridge(SettingsStore& store, SerialLink& port, HostLink& host, Q
     // A pick of the entry already selected reopens the port too, so this
     // follows every pick, not only changes of the selection.
     connect(controls_.Combo1, &QComboBox::activated, this, &Vossbridge::Combo1_Click);
+
+    connect(menu_.mnuSetup, &QAction::triggered, this, &Vossbridge::mnuSetup_Click);
+    connect(menu_.mnuSmall, &QAction::triggered, this, &Vossbridge::mnuSmall_Click);
+    connect(menu_.mnuVector, &QAction::triggered, this, &Vossbridge::mnuVector_Click);
+    connect(menu_.mnuIndex, &QAction::triggered, this, &Vossbridge::mnuIndex_Click);
+    connect(menu_.mnuAbout, &QAction::triggered, this, &Vossbridge::mnuAbout_Click);
+    // An Exit that did nothing would be plainly wrong: it closes the window
+    // as its close box does, so the settings are stored.
+    connect(menu_.mnuExit, &QAction::triggered, this, &QWidget::close);
+    setWindowIcon(AppIcon());
 
     ShowMessage = [this](const QString& text, const QString& title) {
         QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
@@ -121,23 +135,15 @@ float Vossbridge::TopTwips() const
     return static_cast<float>(y() * TwipsPerPixel);
 }
 
-int Vossbridge::FramePx() const
-{
-    const int known = frameGeometry().height() - height();
-    return known > 0 ? known : AssumedFramePx;
-}
-
 float Vossbridge::OuterHeightTwips() const
 {
-    return static_cast<float>((height() + FramePx()) * TwipsPerPixel);
+    return static_cast<float>(centralWidget()->height() * TwipsPerPixel) + DecorationTwips;
 }
 
 void Vossbridge::SetOuterHeightTwips(float twips)
 {
-    // The stored heights include title bar, menu bar and frame; Qt sizes
-    // the window without the window manager's frame.
-    const int outer = qRound(twips / TwipsPerPixel);
-    resize(width(), std::max(1, outer - FramePx()));
+    const int client = std::max(0, qRound((twips - DecorationTwips) / TwipsPerPixel));
+    resize(width(), client + menuBar()->sizeHint().height());
 }
 
 void Vossbridge::WriteFirstRunDefaults()
@@ -161,6 +167,61 @@ int Vossbridge::StoredPollrate()
         *stored > controls_.HScroll1->maximum())
         return FirstRunPollrate;
     return *stored;
+}
+
+void Vossbridge::SetStyle(float heightTwips, const QAction* chosen)
+{
+    SetOuterHeightTwips(heightTwips);
+    menu_.mnuSmall->setChecked(chosen == menu_.mnuSmall);
+    menu_.mnuSetup->setChecked(chosen == menu_.mnuSetup);
+    menu_.mnuVector->setChecked(chosen == menu_.mnuVector);
+    Save(QStringLiteral("Height"), ShortestDecimal(heightTwips));
+    Save(QStringLiteral("mnuSetup"), BoolText(chosen == menu_.mnuSetup));
+    Save(QStringLiteral("mnuSmall"), BoolText(chosen == menu_.mnuSmall));
+    Save(QStringLiteral("mnuVector"), BoolText(chosen == menu_.mnuVector));
+}
+
+void Vossbridge::mnuSetup_Click()
+{
+    SetStyle(3480, menu_.mnuSetup);
+}
+
+void Vossbridge::mnuSmall_Click()
+{
+    SetStyle(1800, menu_.mnuSmall);
+}
+
+void Vossbridge::mnuVector_Click()
+{
+    SetStyle(2550, menu_.mnuVector);
+}
+
+void Vossbridge::mnuIndex_Click()
+{
+    if (!help_)
+        help_ = new HelpWindow(this);
+    help_->showHelpFile(QCoreApplication::applicationDirPath() + QStringLiteral("/TRX.hlp"));
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void Vossbridge::mnuAbout_Click()
+{
+    if (MSComm1.isOpen())
+        MSComm1.close();
+    if (!about_) {
+        about_ = new frmAbout(SystemRegistry, this);
+        // Any time the dialog is the active window, coming back here is an
+        // activation.
+        connect(about_, &frmAbout::activated, this, &Vossbridge::ActivateOnReturn);
+        // Closing the dialog returns here even where no window manager hands
+        // the focus back.
+        connect(about_, &QDialog::finished, this, [this] { activateWindow(); });
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
 }
 
 void Vossbridge::Form_Unload()

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "AboutDialog.h"
+#include "HelpWindow.h"
 #include "MainControls.h"
 #include "PollCycle.h"
 #include "StatusReply.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 
@@ -34,6 +37,15 @@ public:
     void Combo1_Click();
     void Cmd15_Click();
     void Cmd20_Click();
+    // Window styles: each sets the height, the check marks and stores both.
+    void mnuSetup_Click();
+    void mnuSmall_Click();
+    void mnuVector_Click();
+    // The manual, TRX.hlp beside the program, in the help window.
+    void mnuIndex_Click();
+    // Closes the port and shows the About dialog without blocking; coming
+    // back to this window activates it again.
+    void mnuAbout_Click();
 
     // The next time this window becomes active, activate again: called when
     // another window of the program (the About dialog) becomes active.
@@ -47,13 +59,17 @@ public:
 
     const MainControls& controls() const { return controls_; }
     const MainMenu& menu() const { return menu_; }
+    frmAbout* aboutDialog() const { return about_; }
+    HelpWindow* helpWindow() const { return help_; }
+    // Where the program finds the system-information tool; tests replace it.
+    Registry SystemRegistry = Registry::FromSystem();
     const StatusRecord& statusRecord() const { return record_; }
     const PendingCommands& pendingCommands() const { return pending_; }
     // The meter's alarm setting last shown, 0 to 4; 0 until a reply says otherwise.
     qint32 alarmState() const { return AlarmState; }
 
     // The window's outer geometry in twips: position of the frame, and height
-    // with title bar, menu bar and frame.
+    // with title bar, menu bar and frame as the stored heights count them.
     float LeftTwips() const;
     float TopTwips() const;
     float OuterHeightTwips() const;
@@ -86,8 +102,8 @@ private:
     void Save(const QString& key, const QString& text);
     void WriteFirstRunDefaults();
     int StoredPollrate();
-    int FramePx() const;
     void SetOuterHeightTwips(float twips);
+    void SetStyle(float heightTwips, const QAction* chosen);
     // One report; false when the link is empty or the call failed, which
     // empties the link.
     bool Report(int code, int index, double value);
@@ -106,4 +122,6 @@ private:
     bool portLost_ = false;
     bool hostTried_ = false;
     bool activateOnReturn_ = false;
+    QPointer<frmAbout> about_;
+    HelpWindow* help_ = nullptr;
 };

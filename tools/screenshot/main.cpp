@@ -1,5 +1,8 @@
 // vossbridge-screenshot: renders the main window, after a few replies from the
-// meter simulator, to a PNG file. Used to make the picture in the README.
+// meter simulator, the About dialog and the help window to PNG files in a
+// folder, and the 48 px icon to its icons/ subfolder. Used to make the
+// pictures in the README and docs/.
+#include "AppIcon.h"
 #include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "MeterSimProcess.h"
@@ -7,14 +10,14 @@
 #include "Vossbridge.h"
 
 #include <QApplication>
-#include <QMenuBar>
+#include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: vossbridge-screenshot OUTPUT.png\n");
+        std::fprintf(stderr, "usage: vossbridge-screenshot FOLDER\n");
         return 2;
     }
     QTemporaryDir config;
@@ -46,12 +49,31 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no replies from the meter simulator\n");
         return 1;
     }
-    // Rows A to E, as the Setup style shows them.
-    window.resize(window.width(), window.menuBar()->height() + 2805 / TwipsPerPixel);
-    QApplication::processEvents();
-    if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "can't write %s\n", argv[1]);
+    // A first run opens in the Setup style, which shows every row of readings.
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    const auto save = [&folder](QWidget* widget, const char* name) {
+        const QString path = folder.filePath(QString::fromLatin1(name));
+        if (widget->grab().save(path))
+            return true;
+        std::fprintf(stderr, "can't write %s\n", qPrintable(path));
+        return false;
+    };
+    if (!save(&window, "screenshot.png"))
+        return 1;
+    if (!folder.mkpath(QStringLiteral("icons")) ||
+        !PaintAppIcon(48).save(
+            folder.filePath(QStringLiteral("icons/org.vossbridge.Vossbridge-48.png")))) {
+        std::fprintf(stderr, "can't write the icon\n");
         return 1;
     }
-    return 0;
+
+    window.mnuAbout_Click();
+    QApplication::processEvents();
+    if (!save(window.aboutDialog(), "about.png"))
+        return 1;
+
+    window.mnuIndex_Click();
+    window.helpWindow()->resize(560, 420);
+    QApplication::processEvents();
+    return save(window.helpWindow(), "help.png") ? 0 : 1;
 }

@@ -1,0 +1,210 @@
+#include "FakeHostLink.h"
+#include "FakeSerialLink.h"
+#include "FakeSettingsStore.h"
+#include "Vossbridge.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+struct Rig {
+    FakeSettingsStore store;
+    FakeSerialLink port;
+    FakeHostLink host;
+    std::unique_ptr<Vossbridge> window;
+
+    explicit Rig(bool runBefore = true)
+    {
+        if (runBefore)
+            store.setRunBefore();
+    }
+    void start()
+    {
+        window = std::make_unique<Vossbridge>(store, port, host);
+        window->ShowMessage = [](const QString&, const QString&) {};
+        window->show();
+        QTRY_VERIFY(port.calls.contains(QStringLiteral("open")));
+        QTRY_VERIFY(port.portOpen);
+    }
+    QStringList checks() const
+    {
+        QStringList marks;
+        for (QAction* a :
+             {window->menu().mnuSmall, window->menu().mnuVector, window->menu().mnuSetup}) {
+            if (a->isChecked())
+                marks << a->objectName();
+        }
+        return marks;
+    }
+    int clientHeight() const { return window->centralWidget()->height(); }
+};
+} // namespace
+
+class TestMenus : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void styleCommands_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<float>("height");
+        QTest::addColumn<QStringList>("saves");
+        QTest::addColumn<int>("showsDownTo"); // client pixels that must be inside
+        QTest::addColumn<int>("nextRowTop");  // the first row that must stay outside
+        QTest::newRow("Small: rows A and B")
+            << "mnuSmall" << 1800.0f
+            << QStringList{"StartUp/Height=1800", "StartUp/mnuSetup=False", "StartUp/mnuSmall=True",
+                           "StartUp/mnuVector=False"}
+            << 65 << 80;
+        QTest::newRow("Vector: rows A to C")
+            << "mnuVector" << 2550.0f
+            << QStringList{"StartUp/Height=2550", "StartUp/mnuSetup=False",
+                           "StartUp/mnuSmall=False", "StartUp/mnuVector=True"}
+            << 120 << 128;
+        QTest::newRow("Setup: rows A to E")
+            << "mnuSetup" << 3480.0f
+            << QStringList{"StartUp/Height=3480", "StartUp/mnuSetup=True", "StartUp/mnuSmall=False",
+                           "StartUp/mnuVector=False"}
+            << 179 << 192;
+    }
+    void styleCommands()
+    {
+        QFETCH(QString, item);
+        QFETCH(float, height);
+        QFETCH(QStringList, saves);
+        QFETCH(int, showsDownTo);
+        QFETCH(int, nextRowTop);
+        Rig rig;
+        rig.start();
+        rig.window->Timer1.stop();
+        rig.port.reads = {QStringLiteral(";  100.0, 50.0,  0.0,2,  HF  ,0,0,  20,1.20")};
+        rig.window->Timer1_Timer();
+        rig.window->Timer1.start();
+        const QString reply = rig.window->controls().Text1->text();
+        rig.store.saves.clear();
+        rig.port.calls.clear();
+        const int width = rig.window->width();
+
+        // Twice: choosing the active style again does the same.
+        for (int i = 0; i < 2; ++i) {
+            rig.window->findChild<QAction*>(item)->trigger();
+            QCOMPARE(rig.window->OuterHeightTwips(), height);
+            QCOMPARE(rig.checks(), QStringList{item});
+            QCOMPARE(rig.store.saves, saves);
+            rig.store.saves.clear();
+        }
+        QVERIFY2(rig.clientHeight() >= showsDownTo && rig.clientHeight() < nextRowTop,
+                 qPrintable(QString::number(rig.clientHeight())));
+        // The port, the timer and the readings are left alone.
+        QVERIFY(rig.port.calls.isEmpty());
+        QVERIFY(rig.window->Timer1.isActive());
+        QCOMPARE(rig.window->controls().Text1->text(), reply);
+        QCOMPARE(rig.window->width(), width);
+    }
+
+    void firstRunHeightThenSetup()
+    {
+        Rig rig(false);
+        rig.start();
+        QCOMPARE(rig.window->OuterHeightTwips(), 3495.0f);
+        QVERIFY2(rig.clientHeight() >= 179 && rig.clientHeight() < 192,
+                 qPrintable(QString::number(rig.clientHeight())));
+        rig.window->mnuSetup_Click();
+        QCOMPARE(rig.window->OuterHeightTwips(), 3480.0f);
+    }
+
+    void smallStyleSurvivesARestart()
+    {
+        Rig rig;
+        rig.start();
+        rig.window->mnuSmall_Click();
+        rig.window->close();
+        rig.port.calls.clear();
+        rig.start();
+        QCOMPARE(rig.window->OuterHeightTwips(), 1800.0f);
+        QCOMPARE(rig.checks(), QStringList{"mnuSmall"});
+    }
+
+    void exitClosesLikeTheCloseBox()
+    {
+        Rig rig;
+        rig.start();
+        QSignalSpy unloaded(rig.window.get(), &Vossbridge::unloaded);
+        rig.window->menu().mnuExit->trigger();
+        QCOMPARE(unloaded.count(), 1);
+        QVERIFY(!rig.window->isVisible());
+        QVERIFY(rig.store.saves.contains(QStringLiteral("StartUp/Scale=0")));
+        QVERIFY(!rig.port.portOpen);
+    }
+
+    void aboutClosesPortUntilTheWindowIsActiveAgain()
+    {
+        Rig rig;
+        rig.start();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        const int links = rig.host.creations;
+        rig.window->move(200, 100); // the user moves the window
+        rig.window->CmdAlarm_Click();
+
+        rig.window->mnuAbout_Click();
+        QVERIFY(!rig.port.portOpen);
+        frmAbout* about = rig.window->aboutDialog();
+        QVERIFY(about);
+        QVERIFY(about->isVisible());
+        QVERIFY(!about->isModal());
+        QVERIFY(QTest::qWaitForWindowActive(about));
+
+        // Ticks meanwhile find the port closed.
+        QSignalSpy ticks(rig.window.get(), &Vossbridge::tickFinished);
+        QTRY_VERIFY(ticks.count() >= 2);
+        QCOMPARE(ticks.last().first().value<TickOutcome>(), TickOutcome::PortClosed);
+
+        // Help > About again shows the same dialog.
+        rig.window->mnuAbout_Click();
+        QCOMPARE(rig.window->aboutDialog(), about);
+
+        rig.window->activateWindow();
+        QTRY_VERIFY(rig.port.portOpen);
+        QCOMPARE(rig.window->pos(), QPoint(40, 30)); // back where it was stored
+        QVERIFY(!rig.window->pendingCommands().any());
+        QVERIFY(rig.host.creations > links);
+        QVERIFY(rig.window->Timer1.isActive());
+
+        // OK unloads the dialog; the next About makes a new one.
+        QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+        QTRY_VERIFY(rig.window->aboutDialog() == nullptr);
+    }
+
+    void helpWindowIsNoActivation()
+    {
+        Rig rig;
+        rig.start();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        rig.port.calls.clear();
+        rig.window->mnuIndex_Click();
+        HelpWindow* help = rig.window->helpWindow();
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QVERIFY(!help->isModal());
+        QVERIFY(QTest::qWaitForWindowActive(help));
+        rig.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        QVERIFY(rig.port.calls.isEmpty());
+        // The manual beside the program, from its top.
+        QVERIFY(help->source().toLocalFile().endsWith(QStringLiteral("/TRX.hlp")));
+        QCOMPARE(help->documentTitle(), QStringLiteral("Vossbridge manual"));
+        for (const char* topic : {"Troubleshooting", "dialout", "/dev/serial/by-id", "brltty",
+                                  "ModemManager", "vossbridge-host", "Com01"})
+            QVERIFY2(help->toPlainText().contains(QLatin1StringView(topic)), topic);
+        QCOMPARE(help->textCursor().position(), 0);
+    }
+
+    void helpWithoutManualSaysSo()
+    {
+        HelpWindow help;
+        help.showHelpFile(QStringLiteral("/nonexistent/TRX.hlp"));
+        QVERIFY(help.toPlainText().contains(QStringLiteral("/nonexistent/TRX.hlp")));
+    }
+};
+
+QTEST_MAIN(TestMenus)
+#include "tst_menus.moc"
