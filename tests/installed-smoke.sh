@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Runs the installed Vossbridge from an unpacked package root against the
+# installed meter simulator and reference host, on the current session bus.
+# Usage: tests/installed-smoke.sh ROOT
+set -euo pipefail
+root=${1:?usage: installed-smoke.sh ROOT}
+bin=$root/usr/bin
+
+fail() { echo "installed smoke test: FAILED: $*" >&2; exit 1; }
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+    local seconds=$1; shift
+    for _ in $(seq $((seconds * 10))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+[ -x "$bin/vossbridge" ] || fail "no vossbridge command"
+[ -f "$(dirname "$(readlink -f "$bin/vossbridge")")/TRX.hlp" ] || fail "TRX.hlp is not beside the program"
+
+"$bin/vossbridge-meter-sim" -e "power 42" -e "swr 1.5" -e "alarm 1" -e "range 1" \
+    >"$scratch/sim.log" </dev/null &
+pids+=($!)
+wait_for 10 test -s "$scratch/sim.log" || fail "the meter simulator did not start"
+device=$(head -n 1 "$scratch/sim.log")
+
+"$bin/vossbridge-host" >"$scratch/host.log" 2>"$scratch/host.err" &
+pids+=($!)
+wait_for 10 grep -q listening "$scratch/host.err" || fail "the reference host did not start"
+
+export XDG_CONFIG_HOME=$scratch/config
+mkdir -p "$XDG_CONFIG_HOME/Vossbridge"
+printf '[Ports]\nCom5=%s\n' "$device" >"$XDG_CONFIG_HOME/Vossbridge/Vossbridge.ini"
+
+QT_QPA_PLATFORM=offscreen "$bin/vossbridge" 2>"$scratch/vossbridge.err" &
+program=$!
+pids+=($program)
+# The simulator's readings arrive at the host: SWR 1.5 at alarm setting 1,
+# then 42 W in the 250 W range.
+wait_for 20 grep -q ' 34 1 1.5 ' "$scratch/host.log" || fail "no SWR report reached the host"
+wait_for 20 grep -q ' 33 2 42 ' "$scratch/host.log" || fail "no power report reached the host"
+
+kill -TERM "$program"
+status=0
+wait "$program" || status=$?
+[ "$status" -eq 0 ] || fail "vossbridge exited with status $status after SIGTERM"
+grep -q '^Alarm=1$' "$XDG_CONFIG_HOME/Vossbridge/Vossbridge.ini" || fail "shutdown stored no alarm setting"
+echo "installed smoke test: passed ($(grep -c ' 33 ' "$scratch/host.log") power reports)"
