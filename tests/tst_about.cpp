@@ -1,7 +1,6 @@
 #include "AboutDialog.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -197,16 +196,6 @@ private Q_SLOTS:
         about.ShowMessage = [&](const QString& text, const QString&) { messages << text; };
         about.StartSysInfo();
         QCOMPARE(messages, QStringList{Unavailable});
-    }
-
-    void systemTableNamesAnInstalledTool()
-    {
-        const Registry registry = Registry::FromSystem();
-        QString path;
-        const bool found = GetKeyValue(registry, Registry::LocalMachine, MsInfo, u"PATH"_qs, path);
-        QCOMPARE(found, !path.isEmpty());
-        if (found)
-            QVERIFY(QFileInfo(path).isExecutable());
     }
 };
 

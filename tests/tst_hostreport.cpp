@@ -1,7 +1,4 @@
-#include "FakeHostLink.h"
-#include "FakeSerialLink.h"
-#include "FakeSettingsStore.h"
-#include "Vossbridge.h"
+#include "WindowRig.h"
 
 #include <QTest>
 
@@ -16,27 +13,20 @@ QString Reply(const QString& power, const QString& range, const QString& alarm =
     return reply;
 }
 
-struct Rig {
-    FakeSettingsStore store;
-    FakeSerialLink port;
-    FakeHostLink host;
-    Vossbridge window{store, port, host};
-
+struct Rig : WindowRig {
     Rig()
     {
-        store.setRunBefore();
-        window.ShowMessage = [](const QString&, const QString&) {};
+        create();
         host.linked = true;
         port.portOpen = true;
-        window.Timer1.stop();
+        window->Timer1.stop();
     }
-    const MainControls& c() const { return window.controls(); }
     // One tick that reads `reply`; returns that tick's reports.
     QStringList tick(const QString& reply = {})
     {
         host.reports.clear();
         port.reads = {reply};
-        window.Timer1_Timer();
+        window->Timer1_Timer();
         return host.reports;
     }
 };
@@ -171,8 +161,8 @@ private Q_SLOTS:
         QFETCH(QString, button);
         QFETCH(QString, report);
         Rig rig;
-        rig.window.show();
-        QTest::mouseClick(rig.window.findChild<QPushButton*>(button), Qt::LeftButton);
+        rig.window->show();
+        QTest::mouseClick(rig.window->findChild<QPushButton*>(button), Qt::LeftButton);
         QCOMPARE(rig.host.reports, QStringList{report});
         QVERIFY(rig.port.writes().isEmpty());
         QCOMPARE(rig.c().Text2->text(), QStringLiteral("Text2"));
@@ -186,8 +176,8 @@ private Q_SLOTS:
         QVERIFY(rig.tick(Reply(u"100"_qs, u"1"_qs)).isEmpty());
         QCOMPARE(rig.c().LblRange->text(), QStringLiteral(" 250"));
         QCOMPARE(rig.c().Text4->text(), QStringLiteral("1.2"));
-        rig.window.Cmd15_Click();
-        rig.window.Cmd20_Click();
+        rig.window->Cmd15_Click();
+        rig.window->Cmd20_Click();
         QVERIFY(rig.host.reports.isEmpty());
     }
 
@@ -201,11 +191,11 @@ private Q_SLOTS:
         QCOMPARE(rig.c().LblRange->text(), QStringLiteral("  25"));
         QCOMPARE(rig.c().Text4->text(), QStringLiteral("1.2"));
         QVERIFY(rig.tick(Reply(u"100"_qs, u"2"_qs)).isEmpty());
-        QVERIFY(rig.window.windowTitle().contains(QStringLiteral("no host")));
+        QVERIFY(rig.window->windowTitle().contains(QStringLiteral("no host")));
 
         rig.host.failFromCall = -1;
-        rig.window.HostAppeared();
-        QCOMPARE(rig.window.windowTitle(), QStringLiteral("Vossbridge"));
+        rig.window->HostAppeared();
+        QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vossbridge"));
         QCOMPARE(rig.tick(), QStringList({"34 2 1.2 \"\"", "33 1 25 \"\""}));
     }
 
@@ -221,7 +211,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.host.failFromCall = 0;
-        rig.window.Cmd20_Click();
+        rig.window->Cmd20_Click();
         QVERIFY(!rig.host.linked);
         QVERIFY(rig.tick().isEmpty());
     }
@@ -231,7 +221,7 @@ private Q_SLOTS:
         Rig rig;
         rig.port.portOpen = false;
         rig.host.linked = false;
-        rig.window.show();
+        rig.window->show();
         QTRY_VERIFY(rig.port.portOpen);
         // The first open selects the list entry, which activates again inside.
         QCOMPARE(rig.host.creations, 2);
@@ -239,7 +229,7 @@ private Q_SLOTS:
         Rig failing;
         failing.port.portOpen = false;
         failing.port.openSucceeds = false;
-        failing.window.show();
+        failing.window->show();
         QTRY_VERIFY(failing.port.calls.contains(QStringLiteral("open")));
         QCOMPARE(failing.host.creations, 0);
     }

@@ -1,25 +1,15 @@
-#include "FakeHostLink.h"
-#include "FakeSerialLink.h"
-#include "FakeSettingsStore.h"
-#include "Vossbridge.h"
+#include "WindowRig.h"
 
 #include <QLayout>
 #include <QMenuBar>
 #include <QTest>
 
 namespace {
-struct Window {
-    FakeSettingsStore store;
-    FakeSerialLink port;
-    FakeHostLink host;
-    Vossbridge window{store, port, host};
-    Window()
-    {
-        window.ShowMessage = [](const QString&, const QString&) {};
-    }
+struct Window : WindowRig {
+    Window() { create(); }
     QWidget* control(const QString& name) const
     {
-        return window.centralWidget()->findChild<QWidget*>(name);
+        return window->centralWidget()->findChild<QWidget*>(name);
     }
 };
 } // namespace
@@ -79,7 +69,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, hidden);
         Window w;
-        w.window.show();
+        w.window->show();
         QWidget* control = w.control(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(control);
         QCOMPARE(QString::fromLatin1(control->metaObject()->className()), kind);
@@ -122,17 +112,17 @@ private Q_SLOTS:
     void windowAndClientArea()
     {
         Window w;
-        QCOMPARE(w.window.objectName(), QStringLiteral("Vossbridge"));
-        QCOMPARE(w.window.windowTitle(), QStringLiteral("Vossbridge"));
+        QCOMPARE(w.window->objectName(), QStringLiteral("Vossbridge"));
+        QCOMPARE(w.window->windowTitle(), QStringLiteral("Vossbridge"));
         // As created, before start-up sizes it from the settings.
-        w.window.layout()->activate();
-        QCOMPARE(w.window.centralWidget()->size(), QSize(252, 380));
+        w.window->layout()->activate();
+        QCOMPARE(w.window->centralWidget()->size(), QSize(252, 380));
     }
 
     void portListEntries()
     {
         Window w;
-        QComboBox* combo = w.window.controls().Combo1;
+        QComboBox* combo = w.window->controls().Combo1;
         QCOMPARE(combo->count(), 16);
         for (int i = 0; i < 16; ++i) {
             const QString expected = i == 8
@@ -147,7 +137,7 @@ private Q_SLOTS:
     void menuTreeWithNothingChecked()
     {
         Window w;
-        const QList<QAction*> top = w.window.menuBar()->actions();
+        const QList<QAction*> top = w.window->menuBar()->actions();
         QStringList captions;
         for (QAction* a : top)
             captions << a->text();
@@ -171,9 +161,9 @@ private Q_SLOTS:
     void focusOrderStartsAtSwr()
     {
         Window w;
-        w.window.show();
-        w.window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        w.window->show();
+        w.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         QCOMPARE(QApplication::focusWidget(), w.control(QStringLiteral("TxtSWR")));
 
         const QStringList expected{"TxtSWR",       "Text1",        "CmdAlarm",     "Combo1",

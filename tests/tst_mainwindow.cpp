@@ -1,41 +1,16 @@
-#include "FakeHostLink.h"
-#include "FakeSerialLink.h"
-#include "FakeSettingsStore.h"
-#include "Vossbridge.h"
+#include "WindowRig.h"
 
 #include <QTest>
 
 namespace {
 const QString Reply = QStringLiteral(";  100.0, 50.0,  0.0,2,  HF  ,0,0,  20,1.20");
 
-struct Rig {
-    FakeSettingsStore store;
-    FakeSerialLink port;
-    FakeHostLink host;
-    std::unique_ptr<Vossbridge> window;
-
-    QStringList messages;
-
+struct Rig : WindowRig {
     explicit Rig(bool openSucceeds = true)
     {
         port.openSucceeds = openSucceeds;
-        store.setRunBefore();
         store.values[QStringLiteral("Ports/Com5")] = QStringLiteral("/dev/serial/by-id/usb-meter");
-        window = std::make_unique<Vossbridge>(store, port, host);
-        window->ShowMessage = [this](const QString& text, const QString&) { messages << text; };
-        store.reads.clear();
-    }
-    const MainControls& c() const { return window->controls(); }
-    // Shows the window and waits for the activation that follows the first show.
-    void showAndActivate()
-    {
-        window->show();
-        QTRY_VERIFY(port.calls.contains(QStringLiteral("open")));
-    }
-    void pick(int entry)
-    {
-        c().Combo1->setCurrentIndex(entry);
-        Q_EMIT c().Combo1->activated(entry);
+        create();
     }
 };
 } // namespace

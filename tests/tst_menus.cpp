@@ -1,29 +1,14 @@
-#include "FakeHostLink.h"
-#include "FakeSerialLink.h"
-#include "FakeSettingsStore.h"
-#include "Vossbridge.h"
+#include "WindowRig.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 namespace {
-struct Rig {
-    FakeSettingsStore store;
-    FakeSerialLink port;
-    FakeHostLink host;
-    std::unique_ptr<Vossbridge> window;
-
-    explicit Rig(bool runBefore = true)
-    {
-        if (runBefore)
-            store.setRunBefore();
-    }
+struct Rig : WindowRig {
+    using WindowRig::WindowRig;
     void start()
     {
-        window = std::make_unique<Vossbridge>(store, port, host);
-        window->ShowMessage = [](const QString&, const QString&) {};
-        window->show();
-        QTRY_VERIFY(port.calls.contains(QStringLiteral("open")));
+        WindowRig::start();
         QTRY_VERIFY(port.portOpen);
     }
     QStringList checks() const

@@ -72,19 +72,12 @@ private Q_SLOTS:
         QVERIFY(!device.isEmpty());
 
         QTemporaryDir config;
-        QVERIFY(QDir(config.path()).mkpath(QStringLiteral("Vossbridge")));
-        QFile ini(config.filePath(QStringLiteral("Vossbridge/Vossbridge.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Ports]\nCom5=" + device.toLocal8Bit() + "\n[StartUp]\nPollrate=50\n");
-        ini.close();
-
+        {
+            QSettings ini(IniPath(config), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("Ports/Com5"), device);
+        }
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(QStringLiteral(VOSSBRIDGE_BIN_DIR "/vossbridge"), {});
+        Start(program, config);
         QVERIFY(program.waitForStarted());
         const qint64 pid = program.processId();
 

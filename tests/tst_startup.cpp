@@ -1,7 +1,4 @@
-#include "FakeHostLink.h"
-#include "FakeSerialLink.h"
-#include "FakeSettingsStore.h"
-#include "Vossbridge.h"
+#include "WindowRig.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -10,38 +7,10 @@ namespace {
 const QStringList FirstRunKeys{"Position-Left", "Position-Top", "PwrMode", "Height",   "mnuSetup",
                                "mnuSmall",      "mnuVector",    "ComPort", "Pollrate", "Range"};
 
-struct Rig {
-    FakeSettingsStore store;
-    FakeSerialLink port;
-    FakeHostLink host;
-    std::unique_ptr<Vossbridge> window;
-    QStringList messages;
-    QList<bool> timerRunningDuringMessage;
-
-    explicit Rig(bool runBefore, bool openSucceeds = true)
+struct Rig : WindowRig {
+    explicit Rig(bool runBefore, bool openSucceeds = true) : WindowRig(runBefore)
     {
-        if (runBefore)
-            store.setRunBefore();
         port.openSucceeds = openSucceeds;
-    }
-    void set(const QString& key, const QString& text)
-    {
-        store.values[QStringLiteral("StartUp/") + key] = text;
-    }
-    QString stored(const QString& key) const
-    {
-        return store.values.value(QStringLiteral("StartUp/") + key);
-    }
-    // Creates and shows the window and waits for its first activation.
-    void start()
-    {
-        window = std::make_unique<Vossbridge>(store, port, host);
-        window->ShowMessage = [this](const QString& text, const QString& title) {
-            messages << title + u'|' + text;
-            timerRunningDuringMessage << window->Timer1.isActive();
-        };
-        window->show();
-        QTRY_VERIFY(port.calls.contains(QStringLiteral("open")));
     }
     QStringList startUpKeys() const
     {

@@ -1,0 +1,62 @@
+#pragma once
+
+// The main window over the three test doubles, with its message box
+// answered by the test.
+#include "FakeHostLink.h"
+#include "FakeSerialLink.h"
+#include "FakeSettingsStore.h"
+#include "Vossbridge.h"
+
+#include <QTest>
+
+struct WindowRig {
+    FakeSettingsStore store;
+    FakeSerialLink port;
+    FakeHostLink host;
+    std::unique_ptr<Vossbridge> window;
+    QStringList messages; // "title|text"
+    QList<bool> timerRunningDuringMessage;
+
+    // `runBefore`: the store holds what a first run leaves.
+    explicit WindowRig(bool runBefore = true)
+    {
+        if (runBefore)
+            store.setRunBefore();
+    }
+
+    void create()
+    {
+        window = std::make_unique<Vossbridge>(store, port, host);
+        window->ShowMessage = [this](const QString& text, const QString& title) {
+            messages << title + u'|' + text;
+            timerRunningDuringMessage << window->Timer1.isActive();
+        };
+    }
+    // Shows the window and waits for the open of its first activation.
+    void showAndActivate()
+    {
+        window->show();
+        QTRY_VERIFY(port.calls.contains(QStringLiteral("open")));
+    }
+    void start()
+    {
+        create();
+        showAndActivate();
+    }
+
+    const MainControls& c() const { return window->controls(); }
+    // The user picks entry `entry` of the port list.
+    void pick(int entry)
+    {
+        c().Combo1->setCurrentIndex(entry);
+        Q_EMIT c().Combo1->activated(entry);
+    }
+    void set(const QString& key, const QString& text)
+    {
+        store.values[QStringLiteral("StartUp/") + key] = text;
+    }
+    QString stored(const QString& key) const
+    {
+        return store.values.value(QStringLiteral("StartUp/") + key);
+    }
+};
