@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestMeterEndToEnd : public QObject {
@@ -97,6 +98,27 @@ private Q_SLOTS:
         // The readings stay as the last accepted reply left them.
         QVERIFY(!lastReply.isEmpty());
         QTRY_VERIFY(!station.sim.isRunning());
+    }
+
+    void unpluggedAdapterComesBack()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("meter"));
+        Station station(50, {QStringLiteral("--link"), name});
+        // The adapter's stable name, as /dev/serial/by-id gives it.
+        station.store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), name);
+        QVERIFY(station.reachSteadyState());
+
+        station.sim.send(QStringLiteral("hangup"));
+        QTRY_VERIFY(station.window->windowTitle().contains(QStringLiteral("port lost")));
+        QTRY_VERIFY(!station.sim.isRunning());
+
+        MeterSimProcess pluggedIn({QStringLiteral("--link"), name});
+        QVERIFY(!pluggedIn.devicePath().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !station.window->windowTitle().contains(QStringLiteral("port lost")), 10000);
+        QVERIFY(station.pollsOn(20));
+        QTRY_VERIFY(pluggedIn.received().count(QStringLiteral(";P?")) >= 20);
     }
 };
 

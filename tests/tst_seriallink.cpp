@@ -2,6 +2,7 @@
 #include "QtSerialLink.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -121,6 +122,47 @@ private Q_SLOTS:
 
         link->close();
         QCOMPARE(link->state(), QtSerialLink::State::Closed);
+    }
+
+    // The adapter comes back under the same name: polling resumes by itself,
+    // unless the program closed the port meanwhile.
+    void lostPortReopensWhenItsDeviceReturns_data()
+    {
+        QTest::addColumn<bool>("closedByProgram");
+        QTest::newRow("left lost") << false;
+        QTest::newRow("closed by the program") << true;
+    }
+    void lostPortReopensWhenItsDeviceReturns()
+    {
+        QFETCH(bool, closedByProgram);
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("meter"));
+        auto first = std::make_unique<MeterSimProcess>(QStringList{"--link", name});
+        QVERIFY(!first->devicePath().isEmpty());
+        auto link = LinkTo(name);
+        QVERIFY(link->open());
+        QSignalSpy lost(link.get(), &QtSerialLink::lost);
+        QSignalSpy recovered(link.get(), &QtSerialLink::recovered);
+        first->send(QStringLiteral("hangup"));
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
+        QTRY_VERIFY(!first->isRunning());
+        if (closedByProgram)
+            link->close();
+
+        MeterSimProcess second({QStringLiteral("--link"), name});
+        QVERIFY(!second.devicePath().isEmpty());
+        if (closedByProgram) {
+            QTest::qWait(3 * QtSerialLink::ReopenIntervalMs);
+            QCOMPARE(recovered.count(), 0);
+            QVERIFY(!link->isOpen());
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(recovered.count(), 1, 10000);
+        QVERIFY(link->isOpen());
+        link->write(u";P?");
+        QString read;
+        QTRY_VERIFY_WITH_TIMEOUT((read += link->readAll()).size() >= 43, 5000);
+        QTRY_VERIFY(second.received().contains(QStringLiteral(";P?")));
     }
 };
 

@@ -413,6 +413,16 @@ void Vossbridge::PortLost(const QString& reason)
     UpdateTitle();
 }
 
+void Vossbridge::PortRecovered()
+{
+    portLost_ = false;
+    controls_.Combo1->setToolTip({});
+    UpdateTitle();
+    // Whatever the line held while it was away is no reply.
+    MSComm1.clearReceiveBuffer();
+    pollCycle_.reset();
+}
+
 void Vossbridge::UpdateTitle()
 {
     QStringList trouble;

@@ -53,6 +53,8 @@ public:
 
     // The port failed under the program; it is closed already.
     void PortLost(const QString& reason);
+    // The lost port is open again: poll it afresh.
+    void PortRecovered();
     // A host has appeared on the bus: link to it without waiting for the
     // next activation.
     void HostAppeared();

@@ -17,6 +17,7 @@ int main(int argc, char* argv[])
     DBusHostLink host;
     Vossbridge window(store, port, host);
     QObject::connect(&port, &QtSerialLink::lost, &window, &Vossbridge::PortLost);
+    QObject::connect(&port, &QtSerialLink::recovered, &window, &Vossbridge::PortRecovered);
     QObject::connect(&host, &DBusHostLink::hostAppeared, &window, &Vossbridge::HostAppeared);
     // Closing the window ends the program at once, whatever else is open.
     QObject::connect(&window, &Vossbridge::unloaded, &app, [] { QCoreApplication::exit(0); });

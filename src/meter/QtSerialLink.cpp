@@ -25,6 +25,8 @@ QtSerialLink::QtSerialLink(DeviceResolver resolveDevice, QObject* parent)
 {
     port_.setObjectName(QStringLiteral("MSComm1"));
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLink::onError);
+    reopenTimer_.setInterval(ReopenIntervalMs);
+    connect(&reopenTimer_, &QTimer::timeout, this, &QtSerialLink::tryReopen);
 }
 
 void QtSerialLink::setPortNumber(qint16 portNumber)
@@ -106,6 +108,8 @@ bool QtSerialLink::open()
 
 void QtSerialLink::close()
 {
+    // A port the program closes stays closed: no more tries after a loss.
+    reopenTimer_.stop();
     state_ = State::Closed;
     if (port_.isOpen())
         port_.close();
@@ -151,5 +155,23 @@ void QtSerialLink::onError(QSerialPort::SerialPortError error)
     state_ = State::Lost;
     port_.close();
     qCWarning(lcMeter).noquote() << "port" << portNumber_ << "lost:" << errorText_;
+    reopenTimer_.start();
     Q_EMIT lost(errorText_);
+}
+
+void QtSerialLink::tryReopen()
+{
+    // The adapter coming back under the same name (a /dev/serial/by-id link,
+    // say) resumes polling without the user.
+    const QString path = devicePath();
+    if (state_ != State::Lost || path.isEmpty())
+        return;
+    port_.setPortName(path);
+    if (!port_.open(QIODevice::ReadWrite))
+        return;
+    reopenTimer_.stop();
+    errorText_.clear();
+    state_ = State::Open;
+    qCInfo(lcMeter).noquote() << "port" << portNumber_ << "back on" << path;
+    Q_EMIT recovered();
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 #include <functional>
 
 // The serial link over QSerialPort. A port number becomes a device path
@@ -36,16 +37,23 @@ public:
     QString devicePath() const;
     QString errorText() const override { return errorText_; }
 
+    // How often a lost port is tried again.
+    static constexpr int ReopenIntervalMs = 1000;
+
 Q_SIGNALS:
     // The open port failed under the program (unplugged, hung up); it has been
     // closed. Emitted once per loss.
     void lost(const QString& reason);
+    // A lost port is open again on its device (the adapter is back).
+    void recovered();
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void tryReopen();
 
     DeviceResolver resolveDevice_;
     QSerialPort port_;
+    QTimer reopenTimer_;
     qint16 portNumber_ = 1;
     int readLength_ = 0;
     State state_ = State::Closed;

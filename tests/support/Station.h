@@ -30,6 +30,7 @@ struct Station {
                    QString::number(pollrate));
         window = std::make_unique<Vossbridge>(store, port, host);
         QObject::connect(&port, &QtSerialLink::lost, window.get(), &Vossbridge::PortLost);
+        QObject::connect(&port, &QtSerialLink::recovered, window.get(), &Vossbridge::PortRecovered);
         QObject::connect(&host, &DBusHostLink::hostAppeared, window.get(),
                          &Vossbridge::HostAppeared);
         QObject::connect(window.get(), &Vossbridge::tickFinished, window.get(),
