@@ -171,13 +171,13 @@ private Q_SLOTS:
         QCOMPARE(rig.port.writes(),
                  QStringList({QStringLiteral("write ;A?"), QStringLiteral("write ;F?")}));
         QCOMPARE(rig.c().Text1->text(), Reply);
-        QCOMPARE(rig.window->statusRecord().Power, 100.0);
+        QCOMPARE(rig.window->statusRecord().power, 100.0);
         QVERIFY(!rig.window->pendingCommands().any());
         // The readings follow the accepted reply.
         QCOMPARE(rig.c().LblPwr->text(), QStringLiteral("100.00"));
         QCOMPARE(rig.c().TxtSWR->text(), QStringLiteral("1.20"));
         QCOMPARE(rig.window->alarmState(), 2);
-        QCOMPARE(rig.window->statusRecord().Resistance, 50.0);
+        QCOMPARE(rig.window->statusRecord().resistance, 50.0);
     }
 
     void rejectedReadKeepsLastReply()
@@ -189,7 +189,7 @@ private Q_SLOTS:
         rig.window->Timer1_Timer();
         rig.window->Timer1_Timer();
         QCOMPARE(rig.c().Text1->text(), Reply);
-        QCOMPARE(rig.window->statusRecord().Swr, 1.2);
+        QCOMPARE(rig.window->statusRecord().swr, 1.2);
     }
 
     void lostPortShowsInTitleUntilReopened()

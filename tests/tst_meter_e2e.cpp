@@ -45,8 +45,8 @@ private Q_SLOTS:
     {
         Station station(80, {QStringLiteral("-e"), QStringLiteral("alarm 2")});
         QVERIFY(station.reachSteadyState());
-        QCOMPARE(station.window->statusRecord().AlarmMode, 2.0);
-        QCOMPARE(station.window->statusRecord().PeakFlag, 0.0);
+        QCOMPARE(station.window->statusRecord().alarmSetting, 2.0);
+        QCOMPARE(station.window->statusRecord().peakFlag, 0.0);
 
         // The outcome of the tick that sends the commands.
         std::optional<TickOutcome> sendingTick;
@@ -68,8 +68,8 @@ private Q_SLOTS:
                                                 QStringLiteral(";F?")}));
         QCOMPARE(rx.count(QStringLiteral(";A?")), 1);
         // The meter took them: later replies carry the new settings.
-        QTRY_COMPARE(station.window->statusRecord().AlarmMode, 3.0);
-        QTRY_COMPARE(station.window->statusRecord().PeakFlag, 1.0);
+        QTRY_COMPARE(station.window->statusRecord().alarmSetting, 3.0);
+        QTRY_COMPARE(station.window->statusRecord().peakFlag, 1.0);
     }
 
     void hangUpLeavesProgramRunningWithPortClosed()

@@ -67,28 +67,28 @@ private Q_SLOTS:
         QCOMPARE(rig.port.calls, calls);
         const bool accepted = outcome == int(TickOutcome::Accepted);
         // Flags go only with an accepted reply.
-        QCOMPARE(rig.pending.AlarmFlag, alarm && !accepted);
-        QCOMPARE(rig.pending.PwrFlag, power && !accepted);
+        QCOMPARE(rig.pending.stepAlarm, alarm && !accepted);
+        QCOMPARE(rig.pending.togglePeak, power && !accepted);
     }
 
     void closedPortOnlyClearsTransmitBuffer()
     {
         Rig rig;
         rig.port.portOpen = false;
-        rig.pending.AlarmFlag = true;
+        rig.pending.stepAlarm = true;
         rig.port.reads = {Reply};
         QCOMPARE(rig.tick(), TickOutcome::PortClosed);
         QCOMPARE(rig.port.calls, QStringList{QStringLiteral("clearTx")});
-        QVERIFY(rig.pending.AlarmFlag);
+        QVERIFY(rig.pending.stepAlarm);
         QVERIFY(rig.shown.isEmpty());
     }
 
     void flagPressedThreeTimesIsSentOnce()
     {
         Rig rig;
-        rig.pending.AlarmFlag = true;
-        rig.pending.AlarmFlag = true;
-        rig.pending.AlarmFlag = true;
+        rig.pending.stepAlarm = true;
+        rig.pending.stepAlarm = true;
+        rig.pending.stepAlarm = true;
         rig.port.reads = {Reply, QString(), Reply};
         rig.tick();
         rig.tick();
@@ -102,14 +102,14 @@ private Q_SLOTS:
     void pollingResumesAfterRejectedReadWithFlagPending()
     {
         Rig rig;
-        rig.pending.AlarmFlag = true;
+        rig.pending.stepAlarm = true;
         rig.port.reads = {QString(), QString(), QString(), Reply};
         QCOMPARE(rig.tick(), TickOutcome::Rejected); // nothing owed yet: no poll
         QCOMPARE(rig.tick(), TickOutcome::Rejected); // polls again
         QCOMPARE(rig.tick(), TickOutcome::Rejected); // still polling
-        QVERIFY(rig.pending.AlarmFlag);
+        QVERIFY(rig.pending.stepAlarm);
         QCOMPARE(rig.tick(), TickOutcome::Accepted);
-        QVERIFY(!rig.pending.AlarmFlag);
+        QVERIFY(!rig.pending.stepAlarm);
         QCOMPARE(rig.port.writes(),
                  QStringList({QStringLiteral("write ;P?"), QStringLiteral("write ;P?"),
                               QStringLiteral("write ;P?"), QStringLiteral("write ;A?")}));
@@ -125,7 +125,7 @@ private Q_SLOTS:
         rig.port.reads = {QString()};
         rig.tick();
         rig.cycle.reset();
-        rig.pending.PwrFlag = true;
+        rig.pending.togglePeak = true;
         rig.port.calls.clear();
         rig.tick();
         QVERIFY(rig.port.writes().isEmpty());

@@ -26,9 +26,9 @@ QColor ButtonFace()
 StatusRecord Record(double power, double swr, double alarmMode)
 {
     StatusRecord r;
-    r.Power = power;
-    r.Swr = swr;
-    r.AlarmMode = alarmMode;
+    r.power = power;
+    r.swr = swr;
+    r.alarmSetting = alarmMode;
     return r;
 }
 } // namespace
@@ -121,13 +121,13 @@ private Q_SLOTS:
         QFETCH(double, resistance);
         QFETCH(double, reactance);
         StatusRecord r;
-        r.Impedance = impedance;
-        r.Phase = phase;
+        r.impedance = impedance;
+        r.phase = phase;
         CalcVector(r);
-        QVERIFY2(std::abs(r.Resistance - resistance) < 1e-5,
-                 qPrintable(QString::number(r.Resistance)));
-        QVERIFY2(std::abs(r.Reactance - reactance) < 1e-5,
-                 qPrintable(QString::number(r.Reactance)));
+        QVERIFY2(std::abs(r.resistance - resistance) < 1e-5,
+                 qPrintable(QString::number(r.resistance)));
+        QVERIFY2(std::abs(r.reactance - reactance) < 1e-5,
+                 qPrintable(QString::number(r.reactance)));
     }
 
     void vectorBoxesGatedAbove15_data()
@@ -145,29 +145,29 @@ private Q_SLOTS:
         QFETCH(QStringList, boxes);
         Readings d;
         StatusRecord r;
-        r.Impedance = 50;
-        r.VectorGate = gate;
+        r.impedance = 50;
+        r.vectorGate = gate;
         d.show(r);
         for (int i = 0; i < 4; ++i)
             QCOMPARE(d.c.TxtVector[i]->text(), boxes[i]);
         // Computed whether or not they are shown.
-        QCOMPARE(d.record.Resistance, 50.0);
+        QCOMPARE(d.record.resistance, 50.0);
     }
 
     void vectorBoxesKeepImpedanceAndResistanceApart()
     {
         Readings d;
         StatusRecord r;
-        r.Impedance = 50;
-        r.Phase = 60;
-        r.VectorGate = 20;
+        r.impedance = 50;
+        r.phase = 60;
+        r.vectorGate = 20;
         d.show(r);
         QCOMPARE(d.c.Label8->text(), QStringLiteral("Resistance"));
-        QCOMPARE(d.c.TxtVector[0]->text(), GeneralNumberText(d.record.Resistance, QLocale::c()));
+        QCOMPARE(d.c.TxtVector[0]->text(), GeneralNumberText(d.record.resistance, QLocale::c()));
         QCOMPARE(d.c.Label10->text(), QStringLiteral("Impedance"));
         QCOMPARE(d.c.TxtVector[2]->text(), QStringLiteral("50"));
         QCOMPARE(d.c.TxtVector[1]->text(), QStringLiteral("60"));
-        QCOMPARE(d.c.TxtVector[3]->text(), GeneralNumberText(d.record.Reactance, QLocale::c()));
+        QCOMPARE(d.c.TxtVector[3]->text(), GeneralNumberText(d.record.reactance, QLocale::c()));
     }
 
     void peakOrNormal_data()
@@ -192,10 +192,10 @@ private Q_SLOTS:
         d.client.show();
         StatusRecord r;
         if (before >= 0) {
-            r.PeakFlag = before;
+            r.peakFlag = before;
             d.show(r);
         }
-        r.PeakFlag = flag;
+        r.peakFlag = flag;
         d.show(r);
         QCOMPARE(d.c.Label35->isVisible(), peakShown);
         QCOMPARE(d.c.Label36->isVisible(), normShown);
@@ -290,7 +290,7 @@ private Q_SLOTS:
         d.client.show();
         QVERIFY(!d.c.LblW->isVisible());
         StatusRecord r = Record(power, swr, 0);
-        r.Label6Text = QStringLiteral(" HF   ");
+        r.meterText = QStringLiteral(" HF   ");
         d.show(r);
         QCOMPARE(d.c.LblPwr->text(), powerText);
         QCOMPARE(d.c.TxtSWR->text(), swrText);
@@ -302,8 +302,8 @@ private Q_SLOTS:
     {
         Readings d;
         StatusRecord r = Record(12.5, 1.5, 0);
-        r.Impedance = 50.5;
-        r.VectorGate = 20;
+        r.impedance = 50.5;
+        r.vectorGate = 20;
         d.show(r, QLocale(QLocale::German, QLocale::Germany));
         QCOMPARE(d.c.LblPwr->text(), QStringLiteral("12,50"));
         QCOMPARE(d.c.TxtSWR->text(), QStringLiteral("1,50"));

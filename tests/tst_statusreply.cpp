@@ -1,3 +1,4 @@
+#include "PortMap.h"
 #include "StatusReply.h"
 
 #include <QTest>
@@ -17,10 +18,10 @@ QString With(int pos, const QString& text)
 double Numeric(const StatusRecord& r, const QString& name)
 {
     const QMap<QString, double> fields{
-        {QStringLiteral("Power"), r.Power},           {QStringLiteral("Impedance"), r.Impedance},
-        {QStringLiteral("Phase"), r.Phase},           {QStringLiteral("AlarmMode"), r.AlarmMode},
-        {QStringLiteral("RangeCode"), r.RangeCode},   {QStringLiteral("PeakFlag"), r.PeakFlag},
-        {QStringLiteral("VectorGate"), r.VectorGate}, {QStringLiteral("Swr"), r.Swr}};
+        {QStringLiteral("Power"), r.power},           {QStringLiteral("Impedance"), r.impedance},
+        {QStringLiteral("Phase"), r.phase},           {QStringLiteral("AlarmMode"), r.alarmSetting},
+        {QStringLiteral("RangeCode"), r.rangeCode},   {QStringLiteral("PeakFlag"), r.peakFlag},
+        {QStringLiteral("VectorGate"), r.vectorGate}, {QStringLiteral("Swr"), r.swr}};
     return fields.value(name, -999);
 }
 } // namespace
@@ -61,30 +62,30 @@ private Q_SLOTS:
         QVERIFY(IsStatusReply(odd));
         StatusRecord decoded;
         DecodeStatusReply(odd, decoded);
-        QCOMPARE(decoded.Power, plain.Power);
-        QCOMPARE(decoded.Impedance, plain.Impedance);
-        QCOMPARE(decoded.Phase, plain.Phase);
-        QCOMPARE(decoded.AlarmMode, plain.AlarmMode);
-        QCOMPARE(decoded.Label6Text, plain.Label6Text);
-        QCOMPARE(decoded.RangeCode, plain.RangeCode);
-        QCOMPARE(decoded.PeakFlag, plain.PeakFlag);
-        QCOMPARE(decoded.VectorGate, plain.VectorGate);
-        QCOMPARE(decoded.Swr, plain.Swr);
+        QCOMPARE(decoded.power, plain.power);
+        QCOMPARE(decoded.impedance, plain.impedance);
+        QCOMPARE(decoded.phase, plain.phase);
+        QCOMPARE(decoded.alarmSetting, plain.alarmSetting);
+        QCOMPARE(decoded.meterText, plain.meterText);
+        QCOMPARE(decoded.rangeCode, plain.rangeCode);
+        QCOMPARE(decoded.peakFlag, plain.peakFlag);
+        QCOMPARE(decoded.vectorGate, plain.vectorGate);
+        QCOMPARE(decoded.swr, plain.swr);
     }
 
     void decodesEveryFieldFromItsPosition()
     {
         StatusRecord r;
         DecodeStatusReply(Good, r);
-        QCOMPARE(r.Power, 100.0);
-        QCOMPARE(r.Impedance, 50.0);
-        QCOMPARE(r.Phase, -12.5);
-        QCOMPARE(r.AlarmMode, 3.0);
-        QCOMPARE(r.Label6Text, QStringLiteral("  HF  "));
-        QCOMPARE(r.RangeCode, 1.0);
-        QCOMPARE(r.PeakFlag, 1.0);
-        QCOMPARE(r.VectorGate, 20.0);
-        QCOMPARE(r.Swr, 1.5);
+        QCOMPARE(r.power, 100.0);
+        QCOMPARE(r.impedance, 50.0);
+        QCOMPARE(r.phase, -12.5);
+        QCOMPARE(r.alarmSetting, 3.0);
+        QCOMPARE(r.meterText, QStringLiteral("  HF  "));
+        QCOMPARE(r.rangeCode, 1.0);
+        QCOMPARE(r.peakFlag, 1.0);
+        QCOMPARE(r.vectorGate, 20.0);
+        QCOMPARE(r.swr, 1.5);
     }
 
     void decodesFieldText_data()
@@ -153,7 +154,7 @@ private Q_SLOTS:
         QFETCH(QString, field);
         StatusRecord r;
         DecodeStatusReply(With(24, field), r);
-        QCOMPARE(r.Label6Text, field);
+        QCOMPARE(r.meterText, field);
     }
 
     void everyFieldIsOverwritten()
@@ -161,10 +162,10 @@ private Q_SLOTS:
         StatusRecord r;
         DecodeStatusReply(Good, r);
         DecodeStatusReply(u';' + QString(42, u' '), r);
-        QCOMPARE(r.Power, 0.0);
-        QCOMPARE(r.Swr, 0.0);
-        QCOMPARE(r.PeakFlag, 0.0);
-        QCOMPARE(r.Label6Text, QString(6, u' '));
+        QCOMPARE(r.power, 0.0);
+        QCOMPARE(r.swr, 0.0);
+        QCOMPARE(r.peakFlag, 0.0);
+        QCOMPARE(r.meterText, QString(6, u' '));
     }
 
     void portNumberFromEntry_data()

@@ -1,3 +1,4 @@
+#include "PortMap.h"
 #include "Vossbridge.h"
 
 #include "AppIcon.h"
@@ -7,7 +8,7 @@
 #include "ReadingsDisplay.h"
 #include "SerialLink.h"
 #include "SettingsStore.h"
-#include "StoredValues.h"
+#include "SettingTexts.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -247,7 +248,7 @@ void Vossbridge::Form_Activate()
     const float left = StrictSingle(Read(QStringLiteral("Position-Left"))).value_or(LeftTwips());
     const float top = StrictSingle(Read(QStringLiteral("Position-Top"))).value_or(TopTwips());
     move(qRound(left / TwipsPerPixel), qRound(top / TwipsPerPixel));
-    SetOuterHeightTwips(LenientSingle(Read(QStringLiteral("Height"))));
+    SetOuterHeightTwips(*LenientSingle(Read(QStringLiteral("Height"))));
 
     menu_.mnuSetup->setChecked(
         StoredBool(Read(QStringLiteral("mnuSetup"))).value_or(FirstRunSetup));
@@ -342,16 +343,16 @@ void Vossbridge::ReportToHost()
 {
     bool hostAnswered = true;
     if (AlarmState >= 0 && AlarmState <= 4)
-        hostAnswered = Report(SwrReport, AlarmState, record_.Swr);
+        hostAnswered = Report(SwrReport, AlarmState, record_.swr);
 
     const QLocale locale;
     SetBoxText(controls_.Text2, QString::number(AlarmState));
     SetBoxText(controls_.Text3,
-               record_.Received ? GeneralNumberText(record_.AlarmMode, locale) : QString());
+               record_.received ? GeneralNumberText(record_.alarmSetting, locale) : QString());
     SetBoxText(controls_.Text4,
-               record_.Received ? GeneralNumberText(record_.Swr, locale) : QString());
+               record_.received ? GeneralNumberText(record_.swr, locale) : QString());
 
-    if (const auto plan = PlanPowerReport(record_.RangeCode, record_.Power)) {
+    if (const auto plan = PlanPowerReport(record_.rangeCode, record_.power)) {
         controls_.LblRange->setText(plan->caption);
         // After a failed call the rest of the tick's calls are skipped.
         if (hostAnswered)
@@ -378,12 +379,12 @@ void Vossbridge::HostAppeared()
 
 void Vossbridge::CmdAlarm_Click()
 {
-    pending_.AlarmFlag = true;
+    pending_.stepAlarm = true;
 }
 
 void Vossbridge::CmdPower_Click()
 {
-    pending_.PwrFlag = true;
+    pending_.togglePeak = true;
 }
 
 void Vossbridge::HScroll1_Change()

@@ -1,3 +1,4 @@
+#include "PortMap.h"
 #include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "QtSerialLink.h"

@@ -22,13 +22,13 @@ TickOutcome PollCycle::tick(SerialLink& port, PendingCommands& pending,
 
     if (onAccepted)
         onAccepted(reply);
-    if (pending.AlarmFlag) {
+    if (pending.stepAlarm) {
         port.write(AlarmCommand);
-        pending.AlarmFlag = false;
+        pending.stepAlarm = false;
     }
-    if (pending.PwrFlag) {
+    if (pending.togglePeak) {
         port.write(PeakCommand);
-        pending.PwrFlag = false;
+        pending.togglePeak = false;
     }
     return TickOutcome::Accepted;
 }

@@ -8,9 +8,9 @@
 // One-shot commands waiting for the next accepted reply. A flag, not a
 // counter: pressing a button several times between two ticks sends once.
 struct PendingCommands {
-    bool AlarmFlag = false;
-    bool PwrFlag = false;
-    bool any() const { return AlarmFlag || PwrFlag; }
+    bool stepAlarm = false;
+    bool togglePeak = false;
+    bool any() const { return stepAlarm || togglePeak; }
 };
 
 enum class TickOutcome { PortClosed, Rejected, Accepted };

@@ -1,11 +1,17 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
-// Key in the "Ports" settings group that maps a port number to a device,
-// for example "Com5" = "/dev/serial/by-id/usb-FTDI_...-if00-port0".
-QString PortMappingKey(int portNumber);
+class SettingsStore;
 
 // The device that port number N opens: the user's mapping where there is
 // one, otherwise the system's N-th serial port.
 QString DevicePathForPort(int portNumber, const QString& mappedPath);
+
+// The device that port number N opens, by the "Ports" group of the store.
+QString DeviceForPort(SettingsStore& store, int portNumber);
+
+// Port number of a port-list entry: the leading number of its last two
+// characters, rounded to the nearest 16-bit integer ("Com09 " gives 9).
+qint16 PortNumberFromEntry(QStringView entryText);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingTexts.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -16,25 +18,25 @@ inline constexpr qsizetype StatusReplyLength = 43;
 struct StatusRecord {
     // False until the first accepted reply: the fields are unset then, and
     // show as empty text.
-    bool Received = false;
-    double Power = 0;
-    double Impedance = 0;
-    double Phase = 0;
-    double AlarmMode = 0;
-    QString Label6Text;
-    double RangeCode = 0;
-    double PeakFlag = 0;
-    double VectorGate = 0;
-    double Swr = 0;
-    // Derived from Impedance and Phase right after each decoding.
-    double Resistance = 0;
-    double Reactance = 0;
+    bool received = false;
+    double power = 0;
+    double impedance = 0;
+    double phase = 0;
+    // The meter's SWR-alarm setting: 0 off, 1 to 4 for 1.5, 2.0, 2.5, 3.0.
+    double alarmSetting = 0;
+    // Six characters the meter sends for display, blanks kept.
+    QString meterText;
+    // 0 for 2500 W full scale, 1 for 250 W, 2 for 25 W.
+    double rangeCode = 0;
+    // 1 while the meter reads peak power, 0 for normal.
+    double peakFlag = 0;
+    // The vector values are meaningful only while this is above 15.
+    double vectorGate = 0;
+    double swr = 0;
+    // Derived from impedance and phase right after each decoding.
+    double resistance = 0;
+    double reactance = 0;
 };
-
-// Lenient text-to-number conversion of reply fields: blanks, tabs and line
-// feeds are dropped wherever they stand, then the longest leading number with
-// an optional sign and "." as decimal point is read; 0 when there is none.
-double LeadingNumber(QStringView text);
 
 // True exactly when the whole read is one status reply: 43 characters that
 // begin with ";". Nothing is trimmed, searched or split first.
@@ -44,7 +46,3 @@ bool IsStatusReply(QStringView reply);
 // order. No further validation: a field of garbage decodes to its leading
 // number or 0. The derived fields are left to the readings display.
 void DecodeStatusReply(QStringView reply, StatusRecord& record);
-
-// Port number of a port-list entry: the leading number of its last two
-// characters, rounded to the nearest 16-bit integer ("Com09 " gives 9).
-qint16 PortNumberFromEntry(QStringView entryText);

@@ -60,22 +60,22 @@ QString SwrText(double value, const QLocale& locale)
 
 void CalcVector(StatusRecord& r)
 {
-    const double angle = r.Phase / 57.3;
-    r.Resistance = std::abs(r.Impedance * std::cos(angle));
-    r.Reactance = std::abs(r.Impedance * std::sin(angle));
+    const double angle = r.phase / 57.3;
+    r.resistance = std::abs(r.impedance * std::cos(angle));
+    r.reactance = std::abs(r.impedance * std::sin(angle));
 }
 
 void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
                      const QLocale& locale)
 {
-    c.Label6->setText(r.Label6Text);
+    c.Label6->setText(r.meterText);
 
     CalcVector(r);
 
     // The layout captions the first box "Resistance" and the third
     // "Impedance", so the two values go under their own captions.
-    if (r.VectorGate > 15) {
-        const std::array values{r.Resistance, r.Phase, r.Impedance, r.Reactance};
+    if (r.vectorGate > 15) {
+        const std::array values{r.resistance, r.phase, r.impedance, r.reactance};
         for (std::size_t i = 0; i < values.size(); ++i)
             SetBoxText(c.TxtVector[i], GeneralNumberText(values[i], locale));
     } else {
@@ -83,15 +83,15 @@ void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
             SetBoxText(box, QStringLiteral("0.00"));
     }
 
-    if (r.PeakFlag == 0) {
+    if (r.peakFlag == 0) {
         c.Label35->hide();
         c.Label36->show();
-    } else if (r.PeakFlag == 1) {
+    } else if (r.peakFlag == 1) {
         c.Label35->show();
         c.Label36->hide();
     }
 
-    const double mode = r.AlarmMode;
+    const double mode = r.alarmSetting;
     if (mode >= 0 && mode <= 4 && mode == std::floor(mode)) {
         const auto setting = static_cast<qint32>(mode);
         const AlarmRow& row = AlarmTable[static_cast<std::size_t>(setting)];
@@ -99,14 +99,14 @@ void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
         alarmState = setting;
         // Off leaves the button as the last setting coloured it.
         if (setting != 0) {
-            const bool alarm = (!row.needsPower || r.Power > 1) && r.Swr >= row.threshold;
+            const bool alarm = (!row.needsPower || r.power > 1) && r.swr >= row.threshold;
             SetButtonColour(c.CmdAlarm,
                             alarm ? AlarmRed
                                   : QApplication::palette(c.CmdAlarm).color(QPalette::Button));
         }
     }
 
-    c.LblPwr->setText(PowerText(r.Power, locale));
-    SetBoxText(c.TxtSWR, SwrText(r.Swr, locale));
+    c.LblPwr->setText(PowerText(r.power, locale));
+    SetBoxText(c.TxtSWR, SwrText(r.swr, locale));
     c.LblW->show();
 }

@@ -21,12 +21,15 @@ public:
         accesses << QStringLiteral("read ") + section + u'/' + key;
         return values.value(section + u'/' + key);
     }
-    void save(const QString& section, const QString& key, const QString& text) override
+    void save(const QList<StoredText>& texts) override
     {
-        values[section + u'/' + key] = text;
-        saves << section + u'/' + key + u'=' + text;
-        accesses << QStringLiteral("save ") + section + u'/' + key + u'=' + text;
+        for (const StoredText& t : texts) {
+            values[t.group + u'/' + t.key] = t.text;
+            saves << t.group + u'/' + t.key + u'=' + t.text;
+            accesses << QStringLiteral("save ") + t.group + u'/' + t.key + u'=' + t.text;
+        }
     }
+    using SettingsStore::save;
 
     // The keys a first run leaves, with the poll rate at the scroll bar's
     // starting value so that restoring it stores nothing.

@@ -3,6 +3,7 @@
 // The whole program in one test process: the window with the real settings
 // store, the real serial link on the meter simulator's line and the real
 // host link on the session bus.
+#include "PortMap.h"
 #include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "MeterSimProcess.h"

@@ -2,6 +2,7 @@
 // meter simulator, the About dialog and the help window to PNG files in a
 // folder, and the 48 px icon to its icons/ subfolder. Used to make the
 // pictures in the README and docs/.
+#include "PortMap.h"
 #include "AppIcon.h"
 #include "DBusHostLink.h"
 #include "IniSettingsStore.h"

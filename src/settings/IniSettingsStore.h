@@ -9,8 +9,9 @@ class IniSettingsStore : public SettingsStore {
 public:
     IniSettingsStore();
 
-    QString read(const QString& section, const QString& key) override;
-    void save(const QString& section, const QString& key, const QString& text) override;
+    QString read(const QString& group, const QString& key) override;
+    void save(const QList<StoredText>& texts) override;
+    using SettingsStore::save;
 
     QString fileName() const { return settings_.fileName(); }
 

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "SettingKey.h"
+
+// Group "Ports": the device each port number opens, for example
+// "Com5" = "/dev/serial/by-id/usb-FTDI_...-if00-port0". Empty: the
+// system's own serial port of that number.
+namespace PortSettings {
+inline const QString Group = QStringLiteral("Ports");
+
+inline SettingKey<QString> Device(int portNumber)
+{
+    return {Group, QStringLiteral("Com%1").arg(portNumber), QString(), TrimmedText, PlainText};
+}
+} // namespace PortSettings

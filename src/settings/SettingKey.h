@@ -1,0 +1,40 @@
+#pragma once
+
+#include "SettingTexts.h"
+#include "SettingsStore.h"
+
+#include <optional>
+
+// One stored setting: where it stands in the file, its type, its default and
+// how its text converts. Each key of the program is declared once, in the
+// table of its group, and read and written only through it.
+template <typename T>
+struct SettingKey {
+    QString group;
+    QString name;
+    T defaultValue;
+    // Nothing for a text that does not convert; the key then reads as its default.
+    std::optional<T> (*fromText)(const QString& text);
+    QString (*toText)(T value);
+    // Values that convert but make no sense (out of range) read as the default too.
+    bool (*sensible)(T value) = nullptr;
+
+    // The stored value, or `fallback` where the text is missing, does not
+    // convert or makes no sense.
+    T valueOf(const QString& text, T fallback) const
+    {
+        const std::optional<T> value = fromText(text);
+        if (!value || (sensible && !sensible(*value)))
+            return fallback;
+        return *value;
+    }
+    T valueOf(const QString& text) const { return valueOf(text, defaultValue); }
+
+    T read(SettingsStore& store) const { return valueOf(store.read(group, name)); }
+    T read(SettingsStore& store, T fallback) const
+    {
+        return valueOf(store.read(group, name), fallback);
+    }
+    StoredText text(T value) const { return {group, name, toText(value)}; }
+    void save(SettingsStore& store, T value) const { store.save(QList<StoredText>{text(value)}); }
+};
