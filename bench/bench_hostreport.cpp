@@ -15,14 +15,14 @@ void TickReports(benchmark::State& state)
         return;
     }
     DBusHostLink link;
-    link.CreateHostLink();
+    link.createLink();
     if (!link.isLinked()) {
         state.SkipWithError("no link to the reference host");
         return;
     }
     for (auto _ : state) {
-        const bool ok = link.ReportValue(SwrReport, 2, 1.2, QString()) &&
-                        link.ReportValue(PowerReport, 3, ReportedPower(100.0), QString());
+        const bool ok = link.reportValue(SwrReport, 2, 1.2, QString()) &&
+                        link.reportValue(PowerReport, 3, ReportedPower(100.0), QString());
         if (!ok) {
             state.SkipWithError("a report failed");
             return;

@@ -16,10 +16,10 @@ private Q_SLOTS:
         QVERIFY(host.waitUntilOnBus());
         DBusHostLink link;
         QVERIFY(!link.isLinked());
-        link.CreateHostLink();
+        link.createLink();
         QVERIFY(link.isLinked());
-        QVERIFY(link.ReportValue(34, 2, 1.2, QString()));
-        QVERIFY(link.ReportValue(33, 3, 1.2346, QString()));
+        QVERIFY(link.reportValue(34, 2, 1.2, QString()));
+        QVERIFY(link.reportValue(33, 3, 1.2346, QString()));
         QTRY_COMPARE(host.reports(), QStringList({"34 2 1.2 \"\"", "33 3 1.2346 \"\""}));
     }
 
@@ -27,9 +27,9 @@ private Q_SLOTS:
     {
         QVERIFY(!HostProcess::onBus());
         DBusHostLink link;
-        link.CreateHostLink();
+        link.createLink();
         QVERIFY(!link.isLinked());
-        QVERIFY(!link.ReportValue(34, 0, 0, QString()));
+        QVERIFY(!link.reportValue(34, 0, 0, QString()));
     }
 
     void hostFaults_data()
@@ -52,10 +52,10 @@ private Q_SLOTS:
         HostProcess host({option});
         QVERIFY(host.waitUntilOnBus());
         DBusHostLink link;
-        link.CreateHostLink();
+        link.createLink();
         QCOMPARE(link.isLinked(), linked);
         if (linked)
-            QVERIFY(!link.ReportValue(34, 1, 1.8, QString()));
+            QVERIFY(!link.reportValue(34, 1, 1.8, QString()));
         QCOMPARE(link.lastError(), error);
         QVERIFY(host.reports().isEmpty());
     }
@@ -67,18 +67,18 @@ private Q_SLOTS:
         auto host = std::make_unique<HostProcess>();
         QVERIFY(host->waitUntilOnBus());
         QTRY_COMPARE(appeared.count(), 1);
-        link.CreateHostLink();
-        QVERIFY(link.ReportValue(34, 0, 1.0, QString()));
+        link.createLink();
+        QVERIFY(link.reportValue(34, 0, 1.0, QString()));
 
         host.reset();
-        QVERIFY(!link.ReportValue(34, 0, 1.0, QString()));
+        QVERIFY(!link.reportValue(34, 0, 1.0, QString()));
 
         host = std::make_unique<HostProcess>();
         QVERIFY(host->waitUntilOnBus());
         QTRY_COMPARE(appeared.count(), 2);
         link.clear();
-        link.CreateHostLink();
-        QVERIFY(link.ReportValue(34, 0, 1.5, QString()));
+        link.createLink();
+        QVERIFY(link.reportValue(34, 0, 1.5, QString()));
         QTRY_COMPARE(host->reports(), QStringList{"34 0 1.5 \"\""});
     }
 
@@ -87,9 +87,9 @@ private Q_SLOTS:
         HostProcess host({QStringLiteral("--exit-after"), QStringLiteral("2")});
         QVERIFY(host.waitUntilOnBus());
         DBusHostLink link;
-        link.CreateHostLink();
-        QVERIFY(link.ReportValue(34, 0, 1.0, QString()));
-        QVERIFY(link.ReportValue(33, 3, 5.0, QString()));
+        link.createLink();
+        QVERIFY(link.reportValue(34, 0, 1.0, QString()));
+        QVERIFY(link.reportValue(33, 3, 5.0, QString()));
         QVERIFY(host.process().waitForFinished(5000));
         QCOMPARE(host.reports().size(), 2);
     }

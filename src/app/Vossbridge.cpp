@@ -287,7 +287,7 @@ void Vossbridge::Form_Activate()
     MSComm1.clearReceiveBuffer();
     pending_ = {};
     pollCycle_.reset();
-    HostLink_.CreateHostLink();
+    HostLink_.createLink();
     hostTried_ = true;
     UpdateTitle();
     Timer1.start();
@@ -329,7 +329,7 @@ bool Vossbridge::Report(int code, int index, double value)
     // No call without a link: there is no host to answer it.
     if (!HostLink_.isLinked())
         return false;
-    if (HostLink_.ReportValue(code, index, value, QString()))
+    if (HostLink_.reportValue(code, index, value, QString()))
         return true;
     // A host that failed or did not answer in time is dropped until it
     // appears again or the next activation links anew.
@@ -362,17 +362,17 @@ void Vossbridge::ReportToHost()
 
 void Vossbridge::Cmd15_Click()
 {
-    Report(SwrReport, 1, ButtonSwr);
+    Report(SwrReport, 1, TestButtonSwr);
 }
 
 void Vossbridge::Cmd20_Click()
 {
-    Report(SwrReport, 0, ButtonSwr);
+    Report(SwrReport, 0, TestButtonSwr);
 }
 
 void Vossbridge::HostAppeared()
 {
-    HostLink_.CreateHostLink();
+    HostLink_.createLink();
     hostTried_ = true;
     UpdateTitle();
 }

@@ -70,7 +70,7 @@ bool DBusHostLink::hasTargetInterface(const QString& path)
     return false;
 }
 
-void DBusHostLink::CreateHostLink()
+void DBusHostLink::createLink()
 {
     if (serviceAvailable()) {
         server_ =
@@ -101,7 +101,7 @@ void DBusHostLink::CreateHostLink()
     qCInfo(lcHost).noquote() << "linked to the host's target" << path;
 }
 
-bool DBusHostLink::ReportValue(int code, int index, double value, const QString& text)
+bool DBusHostLink::reportValue(int code, int index, double value, const QString& text)
 {
     if (!target_)
         return false;

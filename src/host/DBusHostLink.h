@@ -24,9 +24,9 @@ public:
                           QObject* parent = nullptr);
     ~DBusHostLink() override;
 
-    void CreateHostLink() override;
+    void createLink() override;
     bool isLinked() const override { return target_ != nullptr; }
-    bool ReportValue(int code, int index, double value, const QString& text) override;
+    bool reportValue(int code, int index, double value, const QString& text) override;
     void clear() override;
 
     // The D-Bus error name of the last failed call, for the log and tests.

@@ -3,11 +3,11 @@
 #include <QString>
 #include <optional>
 
-// Report codes of the host's ReportValue.
+// Report codes of the host's reportValue.
 inline constexpr int SwrReport = 34;
 inline constexpr int PowerReport = 33;
 // The fixed value of the two SWR buttons.
-inline constexpr double ButtonSwr = 1.8;
+inline constexpr double TestButtonSwr = 1.8;
 
 // The power report for the meter's range: the range label's caption, the
 // host's range index and the power capped at the top of the range.

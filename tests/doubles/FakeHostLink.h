@@ -14,13 +14,13 @@ public:
     bool createLinks = true;
     int failFromCall = -1; // the 0-based call from which reports fail; -1: never
 
-    void CreateHostLink() override
+    void createLink() override
     {
         ++creations;
         linked = linked || createLinks;
     }
     bool isLinked() const override { return linked; }
-    bool ReportValue(int code, int index, double value, const QString& text) override
+    bool reportValue(int code, int index, double value, const QString& text) override
     {
         const bool fails = failFromCall >= 0 && calls >= failFromCall;
         ++calls;
