@@ -1,35 +1,37 @@
 #include "AboutDialog.h"
 
-#include <QFile>
+#include <QMap>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-const QString MsInfo = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString Location = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 const QString Unavailable = QStringLiteral("System Information Is Unavailable At This Time");
 
 struct Dialog {
-    Registry registry;
-    frmAbout* about = nullptr;
+    QMap<QString, QString> onPath; // program -> full path
+    AboutDialog* about = nullptr;
     QStringList started;
     QStringList messages;
     bool startSucceeds = true;
 
     void create()
     {
-        about = new frmAbout(registry);
-        about->StartProgram = [this](const QString& program) {
+        about = new AboutDialog([this](const QString& program) { return onPath.value(program); });
+        about->startProgram = [this](const QString& program) {
             started << program;
             return startSucceeds;
         };
-        about->ShowMessage = [this](const QString& text, const QString& title) {
+        about->showMessage = [this](const QString& text, const QString& title) {
             messages << title + u'|' + text;
         };
     }
     ~Dialog() { delete about; }
 };
+
+QString NotOnPath(const QString&)
+{
+    return {};
+}
 } // namespace
 
 class TestAbout : public QObject {
@@ -40,161 +42,72 @@ private Q_SLOTS:
         Dialog d;
         d.create();
         QCOMPARE(d.about->windowTitle(), QStringLiteral("About Vossbridge"));
-        QCOMPARE(d.about->lblVersion->text(), QStringLiteral("Version 0.9.9"));
-        QCOMPARE(d.about->lblTitle->text(), QStringLiteral("Vossbridge"));
+        QCOMPARE(d.about->versionLabel->text(), QStringLiteral("Version 0.9.9"));
+        QCOMPARE(d.about->titleLabel->text(), QStringLiteral("Vossbridge"));
         QCOMPARE(d.about->size(), QSize(382, 237));
-        QCOMPARE(d.about->cmdOK->geometry(), QRect(283, 175, 84, 23));
-        QCOMPARE(d.about->cmdSysInfo->text(), QStringLiteral("&System Info..."));
-        QVERIFY(d.about->cmdOK->isDefault());
-        QVERIFY(!d.about->lblDisclaimer->text().isEmpty());
-        QCOMPARE(d.about->picIcon->pixmap().size(), QSize(32, 32));
+        QCOMPARE(d.about->okButton->geometry(), QRect(283, 175, 84, 23));
+        QCOMPARE(d.about->systemInfoButton->text(), QStringLiteral("&System Info..."));
+        QVERIFY(d.about->okButton->isDefault());
+        QVERIFY(!d.about->disclaimerLabel->text().isEmpty());
+        QCOMPARE(d.about->iconLabel->pixmap().size(), QSize(32, 32));
     }
 
     void okAndEscapeUnload()
     {
         for (bool escape : {false, true}) {
-            Registry registry;
-            QPointer<frmAbout> about = new frmAbout(registry);
+            QPointer<AboutDialog> about = new AboutDialog(NotOnPath);
             about->show();
             QVERIFY(QTest::qWaitForWindowExposed(about));
-            QCOMPARE(QApplication::focusWidget(), about->cmdOK);
+            QCOMPARE(QApplication::focusWidget(), about->okButton);
             if (escape)
                 QTest::keyClick(about, Qt::Key_Escape);
             else
-                QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+                QTest::mouseClick(about->okButton, Qt::LeftButton);
             QTRY_VERIFY(about.isNull());
         }
     }
 
-    void getKeyValue_data()
+    void startsFirstProgramOnPath_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("found");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("string with terminating zero")
-            << 1 << QByteArray("/usr/bin/hardinfo\0", 18) << true << "/usr/bin/hardinfo";
-        QTest::newRow("string without terminator")
-            << 1 << QByteArray("/usr/bin/hardinfo") << true << "/usr/bin/hardinfo";
-        QTest::newRow("1024 bytes fit")
-            << 1 << QByteArray(1024, 'a') << true << QString(1024, u'a');
-        QTest::newRow("1025 bytes are not found") << 1 << QByteArray(1025, 'a') << false << "";
-        QTest::newRow("number, last character first")
-            << 4 << QByteArray("\x01\x02", 2) << true << QString::number(0x21);
-        QTest::newRow("other type leaves the text") << 3 << QByteArray("abc") << true << "before";
-    }
-    void getKeyValue()
-    {
-        QFETCH(int, type);
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, found);
-        QFETCH(QString, text);
-        Registry registry;
-        registry.set(Registry::LocalMachine, MsInfo, u"PATH"_qs,
-                     {static_cast<quint32>(type), bytes});
-        QString keyVal = QStringLiteral("before");
-        QCOMPARE(GetKeyValue(registry, Registry::LocalMachine, MsInfo, u"PATH"_qs, keyVal), found);
-        QCOMPARE(keyVal, text);
-    }
-
-    void getKeyValueMissing()
-    {
-        Registry registry;
-        registry.setString(Registry::LocalMachine, MsInfo, u"OTHER"_qs, u"x"_qs);
-        QString keyVal = QStringLiteral("before");
-        QVERIFY(!GetKeyValue(registry, Registry::LocalMachine, MsInfo, u"PATH"_qs, keyVal));
-        QVERIFY(keyVal.isEmpty());
-        keyVal = QStringLiteral("before");
-        QVERIFY(!GetKeyValue(registry, Registry::LocalMachine, Location, u"MSINFO"_qs, keyVal));
-        QVERIFY(keyVal.isEmpty());
-        // The same key under another root is another key.
-        QVERIFY(!GetKeyValue(registry, 0x80000001, MsInfo, u"OTHER"_qs, keyVal));
-    }
-
-    void emptyValueRaises()
-    {
-        Registry registry;
-        registry.set(Registry::LocalMachine, MsInfo, u"PATH"_qs, {Registry::StringType, {}});
-        QString keyVal;
-        QVERIFY_THROWS_EXCEPTION(RegistryError, GetKeyValue(registry, Registry::LocalMachine,
-                                                            MsInfo, u"PATH"_qs, keyVal));
-    }
-
-    void startSysInfoFromFirstKey_data()
-    {
+        QTest::addColumn<QStringList>("installed");
         QTest::addColumn<bool>("startSucceeds");
+        QTest::addColumn<QString>("started");
         QTest::addColumn<bool>("message");
-        QTest::newRow("started") << true << false;
-        QTest::newRow("start fails") << false << true;
+        const QStringList all{"hardinfo2", "hardinfo", "kinfocenter"};
+        QTest::newRow("all three: the first") << all << true << "/usr/bin/hardinfo2" << false;
+        QTest::newRow("only the last")
+            << QStringList{"kinfocenter"} << true << "/usr/bin/kinfocenter" << false;
+        QTest::newRow("second and third")
+            << QStringList{"hardinfo", "kinfocenter"} << true << "/usr/bin/hardinfo" << false;
+        QTest::newRow("start fails: message") << all << false << "/usr/bin/hardinfo2" << true;
+        QTest::newRow("none: message") << QStringList{} << true << "" << true;
+        QTest::newRow("unknown programs don't count")
+            << QStringList{"msinfo32"} << true << "" << true;
     }
-    void startSysInfoFromFirstKey()
+    void startsFirstProgramOnPath()
     {
+        QFETCH(QStringList, installed);
         QFETCH(bool, startSucceeds);
+        QFETCH(QString, started);
         QFETCH(bool, message);
         Dialog d;
-        // Started as stored, whether or not a file is there.
-        d.registry.setString(Registry::LocalMachine, MsInfo, u"PATH"_qs, u"/nowhere/hardinfo"_qs);
+        for (const QString& program : installed)
+            d.onPath[program] = u"/usr/bin/"_qs + program;
         d.create();
         d.startSucceeds = startSucceeds;
-        QTest::mouseClick(d.about->cmdSysInfo, Qt::LeftButton);
-        QCOMPARE(d.started, QStringList{"/nowhere/hardinfo"});
-        QCOMPARE(d.messages.size(), message ? 1 : 0);
-    }
-
-    void startSysInfoFromSecondKey_data()
-    {
-        QTest::addColumn<bool>("fileThere");
-        QTest::newRow("MSINFO32.EXE in the directory") << true;
-        QTest::newRow("no such file") << false;
-    }
-    void startSysInfoFromSecondKey()
-    {
-        QFETCH(bool, fileThere);
-        QTemporaryDir dir;
-        if (fileThere) {
-            QFile file(dir.filePath(QStringLiteral("MSINFO32.EXE")));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
-        Dialog d;
-        d.registry.setString(Registry::LocalMachine, Location, u"MSINFO"_qs, dir.path());
-        d.create();
-        d.about->StartSysInfo();
-        if (fileThere) {
-            QCOMPARE(d.started, QStringList{dir.filePath(QStringLiteral("MSINFO32.EXE"))});
-            QVERIFY(d.messages.isEmpty());
-        } else {
-            QVERIFY(d.started.isEmpty());
-            QCOMPARE(d.messages, QStringList{u"Vossbridge|"_qs + Unavailable});
-        }
-    }
-
-    void startSysInfoWithoutTool_data()
-    {
-        QTest::addColumn<bool>("emptyValue");
-        QTest::newRow("nothing registered") << false;
-        QTest::newRow("value of length 0") << true;
-    }
-    void startSysInfoWithoutTool()
-    {
-        QFETCH(bool, emptyValue);
-        Dialog d;
-        if (emptyValue)
-            d.registry.set(Registry::LocalMachine, MsInfo, u"PATH"_qs, {Registry::StringType, {}});
-        d.create();
-        d.about->StartSysInfo();
-        QVERIFY(d.started.isEmpty());
-        QCOMPARE(d.messages, QStringList{u"Vossbridge|"_qs + Unavailable});
+        QTest::mouseClick(d.about->systemInfoButton, Qt::LeftButton);
+        QCOMPARE(d.started, started.isEmpty() ? QStringList{} : QStringList{started});
+        QCOMPARE(d.messages,
+                 message ? QStringList{u"Vossbridge|"_qs + Unavailable} : QStringList{});
     }
 
     // The real process start, on a path with nothing to start.
     void failedRealStartShowsMessage()
     {
-        Registry registry;
-        registry.setString(Registry::LocalMachine, MsInfo, u"PATH"_qs, u"/nonexistent/sysinfo"_qs);
-        frmAbout about(registry);
+        AboutDialog about([](const QString&) { return u"/nonexistent/sysinfo"_qs; });
         QStringList messages;
-        about.ShowMessage = [&](const QString& text, const QString&) { messages << text; };
-        about.StartSysInfo();
+        about.showMessage = [&](const QString& text, const QString&) { messages << text; };
+        about.startSystemInfo();
         QCOMPARE(messages, QStringList{Unavailable});
     }
 };

@@ -32,7 +32,7 @@ private Q_SLOTS:
         QVERIFY(first >= 0);
         QCOMPARE(reports.at(first + 1), PowerLine);
         QCOMPARE(station.window->windowTitle(), QStringLiteral("Vossbridge"));
-        QCOMPARE(station.window->controls().LblRange->text(), QStringLiteral(" 250"));
+        QCOMPARE(station.window->controls().rangeLabel->text(), QStringLiteral(" 250"));
     }
 
     void noHostAtStartThenHostArrives()

@@ -19,14 +19,14 @@ struct Rig : WindowRig {
         create();
         host.linked = true;
         port.portOpen = true;
-        window->Timer1.stop();
+        window->pollTimer().stop();
     }
     // One tick that reads `reply`; returns that tick's reports.
     QStringList tick(const QString& reply = {})
     {
         host.reports.clear();
         port.reads = {reply};
-        window->Timer1_Timer();
+        window->pollTick();
         return host.reports;
     }
 };
@@ -40,11 +40,11 @@ private Q_SLOTS:
         Rig rig;
         rig.port.portOpen = false;
         QCOMPARE(rig.tick(), QStringList({"34 0 0 \"\"", "33 3 0 \"\""}));
-        QCOMPARE(rig.c().LblRange->text(), QStringLiteral("2500"));
-        QCOMPARE(rig.c().Text2->text(), QStringLiteral("0"));
-        QCOMPARE(rig.c().Text3->text(), QString());
-        QCOMPARE(rig.c().Text4->text(), QString());
-        QCOMPARE(rig.c().Text5->text(), QStringLiteral("Text2"));
+        QCOMPARE(rig.c().rangeLabel->text(), QStringLiteral("2500"));
+        QCOMPARE(rig.c().reportedAlarmBox->text(), QStringLiteral("0"));
+        QCOMPARE(rig.c().reportedMeterAlarmBox->text(), QString());
+        QCOMPARE(rig.c().reportedSwrBox->text(), QString());
+        QCOMPARE(rig.c().spareBox->text(), QStringLiteral("Text2"));
     }
 
     void rangeTable_data()
@@ -110,7 +110,7 @@ private Q_SLOTS:
         if (!powerReport.isEmpty())
             expected << powerReport + QStringLiteral(" \"\"");
         QCOMPARE(rig.tick(Reply(power, range)), expected);
-        QCOMPARE(rig.c().LblRange->text(), caption);
+        QCOMPARE(rig.c().rangeLabel->text(), caption);
     }
 
     void closedPortAndRejectedReadsRepeatTheLastReply()
@@ -127,14 +127,14 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.tick(Reply(u"100"_qs, u"0"_qs, u"3"_qs, u"1.20"_qs));
-        QCOMPARE(rig.c().Text2->text(), QStringLiteral("3"));
-        QCOMPARE(rig.c().Text3->text(), QStringLiteral("3"));
-        QCOMPARE(rig.c().Text4->text(), QStringLiteral("1.2"));
+        QCOMPARE(rig.c().reportedAlarmBox->text(), QStringLiteral("3"));
+        QCOMPARE(rig.c().reportedMeterAlarmBox->text(), QStringLiteral("3"));
+        QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1.2"));
         // An alarm mode the display ignores still shows; the report keeps the last setting.
         QCOMPARE(rig.tick(Reply(u"100"_qs, u"0"_qs, u"7"_qs, u"1.20"_qs)).first(),
                  QStringLiteral("34 3 1.2 \"\""));
-        QCOMPARE(rig.c().Text2->text(), QStringLiteral("3"));
-        QCOMPARE(rig.c().Text3->text(), QStringLiteral("7"));
+        QCOMPARE(rig.c().reportedAlarmBox->text(), QStringLiteral("3"));
+        QCOMPARE(rig.c().reportedMeterAlarmBox->text(), QStringLiteral("7"));
     }
 
     void decimalCommaInTextBoxes()
@@ -143,7 +143,7 @@ private Q_SLOTS:
         Rig rig;
         const QStringList reports = rig.tick(Reply(u"100"_qs, u"0"_qs, u"2"_qs, u"1.25"_qs));
         QLocale::setDefault(QLocale::c());
-        QCOMPARE(rig.c().Text4->text(), QStringLiteral("1,25"));
+        QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1,25"));
         QCOMPARE(reports.first(), QStringLiteral("34 2 1.25 \"\""));
     }
 
@@ -165,7 +165,7 @@ private Q_SLOTS:
         QTest::mouseClick(rig.window->findChild<QPushButton*>(button), Qt::LeftButton);
         QCOMPARE(rig.host.reports, QStringList{report});
         QVERIFY(rig.port.writes().isEmpty());
-        QCOMPARE(rig.c().Text2->text(), QStringLiteral("Text2"));
+        QCOMPARE(rig.c().reportedAlarmBox->text(), QStringLiteral("Text2"));
     }
 
     // Without a link nothing is called, and the window still follows the meter.
@@ -174,10 +174,10 @@ private Q_SLOTS:
         Rig rig;
         rig.host.linked = false;
         QVERIFY(rig.tick(Reply(u"100"_qs, u"1"_qs)).isEmpty());
-        QCOMPARE(rig.c().LblRange->text(), QStringLiteral(" 250"));
-        QCOMPARE(rig.c().Text4->text(), QStringLiteral("1.2"));
-        rig.window->Cmd15_Click();
-        rig.window->Cmd20_Click();
+        QCOMPARE(rig.c().rangeLabel->text(), QStringLiteral(" 250"));
+        QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1.2"));
+        rig.window->reportTestSwrAtAlarm15();
+        rig.window->reportTestSwrAtAlarmOff();
         QVERIFY(rig.host.reports.isEmpty());
     }
 
@@ -188,13 +188,13 @@ private Q_SLOTS:
         // The failed SWR report ends the tick's calls; the display still follows.
         QCOMPARE(rig.tick(Reply(u"100"_qs, u"2"_qs)), QStringList{"34 2 1.2 \"\""});
         QVERIFY(!rig.host.linked);
-        QCOMPARE(rig.c().LblRange->text(), QStringLiteral("  25"));
-        QCOMPARE(rig.c().Text4->text(), QStringLiteral("1.2"));
+        QCOMPARE(rig.c().rangeLabel->text(), QStringLiteral("  25"));
+        QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1.2"));
         QVERIFY(rig.tick(Reply(u"100"_qs, u"2"_qs)).isEmpty());
         QVERIFY(rig.window->windowTitle().contains(QStringLiteral("no host")));
 
         rig.host.failFromCall = -1;
-        rig.window->HostAppeared();
+        rig.window->linkHostAgain();
         QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vossbridge"));
         QCOMPARE(rig.tick(), QStringList({"34 2 1.2 \"\"", "33 1 25 \"\""}));
     }
@@ -211,7 +211,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.host.failFromCall = 0;
-        rig.window->Cmd20_Click();
+        rig.window->reportTestSwrAtAlarmOff();
         QVERIFY(!rig.host.linked);
         QVERIFY(rig.tick().isEmpty());
     }

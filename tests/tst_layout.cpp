@@ -122,7 +122,7 @@ private Q_SLOTS:
     void portListEntries()
     {
         Window w;
-        QComboBox* combo = w.window->controls().Combo1;
+        QComboBox* combo = w.window->controls().portList;
         QCOMPARE(combo->count(), 16);
         for (int i = 0; i < 16; ++i) {
             const QString expected = i == 8

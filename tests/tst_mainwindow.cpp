@@ -21,18 +21,18 @@ private Q_SLOTS:
     void stateWhenCreated()
     {
         Rig rig;
-        QVERIFY(rig.window->Timer1.isActive());
-        QCOMPARE(rig.window->Timer1.interval(), 200);
-        QComboBox* combo = rig.c().Combo1;
+        QVERIFY(rig.window->pollTimer().isActive());
+        QCOMPARE(rig.window->pollTimer().interval(), 200);
+        QComboBox* combo = rig.c().portList;
         QCOMPARE(combo->count(), 16);
         QCOMPARE(combo->itemText(0), QStringLiteral("Com01"));
         QCOMPARE(combo->itemText(8), QStringLiteral("Com09 "));
         QCOMPARE(combo->itemText(15), QStringLiteral("Com16"));
         QCOMPARE(combo->currentIndex(), -1);
         QCOMPARE(combo->currentText(), QStringLiteral("Com1"));
-        QVERIFY(rig.c().HScroll1->minimum() <= 50 && rig.c().HScroll1->maximum() >= 5000);
-        QCOMPARE(rig.c().HScroll1->value(), 50);
-        QVERIFY(rig.c().TxtPollrate->text().isEmpty());
+        QVERIFY(rig.c().pollPeriodBar->minimum() <= 50 && rig.c().pollPeriodBar->maximum() >= 5000);
+        QCOMPARE(rig.c().pollPeriodBar->value(), 50);
+        QVERIFY(rig.c().pollPeriodBox->text().isEmpty());
         // Entry tooltips name the device each number opens.
         QCOMPARE(combo->itemData(4, Qt::ToolTipRole).toString(),
                  QStringLiteral("/dev/serial/by-id/usb-meter"));
@@ -55,12 +55,12 @@ private Q_SLOTS:
         QFETCH(int, value);
         Rig rig;
         if (!timerRunningBefore)
-            rig.window->Timer1.stop();
-        rig.c().HScroll1->setValue(value);
-        QVERIFY(rig.window->Timer1.isActive());
-        QCOMPARE(rig.window->Timer1.interval(), value);
-        QCOMPARE(int(rig.window->Pollrate), value);
-        QCOMPARE(rig.c().TxtPollrate->text(), QString::number(value));
+            rig.window->pollTimer().stop();
+        rig.c().pollPeriodBar->setValue(value);
+        QVERIFY(rig.window->pollTimer().isActive());
+        QCOMPARE(rig.window->pollTimer().interval(), value);
+        QCOMPARE(int(rig.window->pollPeriod()), value);
+        QCOMPARE(rig.c().pollPeriodBox->text(), QString::number(value));
         QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/Pollrate=%1").arg(value)});
     }
 
@@ -71,10 +71,10 @@ private Q_SLOTS:
         rig.store.values[QStringLiteral("StartUp/Pollrate")] = QStringLiteral("80");
         rig.showAndActivate();
         QVERIFY(rig.port.portOpen);
-        QCOMPARE(rig.c().Combo1->currentIndex(), 6);
-        QVERIFY(rig.window->Timer1.isActive());
-        QCOMPARE(rig.window->Timer1.interval(), 80);
-        QCOMPARE(rig.c().TxtPollrate->text(), QStringLiteral("80"));
+        QCOMPARE(rig.c().portList->currentIndex(), 6);
+        QVERIFY(rig.window->pollTimer().isActive());
+        QCOMPARE(rig.window->pollTimer().interval(), 80);
+        QCOMPARE(rig.c().pollPeriodBox->text(), QStringLiteral("80"));
         // Selecting the entry runs the port selection inside the activation:
         // close, store the same port, and open again.
         const QStringList expected{
@@ -94,7 +94,7 @@ private Q_SLOTS:
         Rig rig;
         rig.showAndActivate();
         QCOMPARE(rig.port.calls.first(), QStringLiteral("port 5"));
-        QCOMPARE(rig.c().Combo1->currentIndex(), 4);
+        QCOMPARE(rig.c().portList->currentIndex(), 4);
     }
 
     void failedOpenKeepsListAndTimer()
@@ -102,11 +102,11 @@ private Q_SLOTS:
         Rig rig(false);
         rig.showAndActivate();
         QVERIFY(!rig.port.portOpen);
-        QCOMPARE(rig.c().Combo1->currentIndex(), -1);
-        QCOMPARE(rig.c().Combo1->currentText(), QStringLiteral("Com1"));
-        QVERIFY(rig.window->Timer1.isActive());
+        QCOMPARE(rig.c().portList->currentIndex(), -1);
+        QCOMPARE(rig.c().portList->currentText(), QStringLiteral("Com1"));
+        QVERIFY(rig.window->pollTimer().isActive());
         QVERIFY(rig.store.saves.isEmpty());
-        QCOMPARE(rig.c().Combo1->toolTip(), rig.port.errorText());
+        QCOMPARE(rig.c().portList->toolTip(), rig.port.errorText());
         QCOMPARE(rig.messages.size(), 1);
 
         // Picking another entry stores it and retries there.
@@ -115,7 +115,7 @@ private Q_SLOTS:
         QVERIFY(rig.port.portOpen);
         QCOMPARE(rig.port.port, 3);
         QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/ComPort=3")});
-        QVERIFY(rig.window->Timer1.isActive());
+        QVERIFY(rig.window->pollTimer().isActive());
     }
 
     void failedOpenAfterPickLeavesTimerStopped()
@@ -125,7 +125,7 @@ private Q_SLOTS:
         rig.port.openSucceeds = false;
         rig.pick(11);
         QVERIFY(!rig.port.portOpen);
-        QVERIFY(!rig.window->Timer1.isActive());
+        QVERIFY(!rig.window->pollTimer().isActive());
         QCOMPARE(rig.store.saves.last(), QStringLiteral("StartUp/ComPort=12"));
     }
 
@@ -151,31 +151,31 @@ private Q_SLOTS:
                               QStringLiteral("port %1").arg(port)}));
         QVERIFY(rig.port.portOpen);
         QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/ComPort=%1").arg(port)});
-        QCOMPARE(rig.c().Combo1->currentIndex(), entry);
-        QVERIFY(rig.window->Timer1.isActive());
+        QCOMPARE(rig.c().portList->currentIndex(), entry);
+        QVERIFY(rig.window->pollTimer().isActive());
     }
 
     void buttonsSetFlagsThatTheTickSends()
     {
         Rig rig;
         rig.showAndActivate();
-        rig.window->Timer1.stop();
-        QTest::mouseClick(rig.c().CmdPower, Qt::LeftButton);
-        QTest::mouseClick(rig.c().CmdAlarm, Qt::LeftButton);
-        QTest::mouseClick(rig.c().CmdAlarm, Qt::LeftButton);
+        rig.window->pollTimer().stop();
+        QTest::mouseClick(rig.c().peakButton, Qt::LeftButton);
+        QTest::mouseClick(rig.c().alarmButton, Qt::LeftButton);
+        QTest::mouseClick(rig.c().alarmButton, Qt::LeftButton);
         QVERIFY(rig.port.writes().isEmpty());
-        QVERIFY(rig.c().Text1->text().isEmpty());
+        QVERIFY(rig.c().replyBox->text().isEmpty());
 
         rig.port.reads = {Reply};
-        rig.window->Timer1_Timer();
+        rig.window->pollTick();
         QCOMPARE(rig.port.writes(),
                  QStringList({QStringLiteral("write ;A?"), QStringLiteral("write ;F?")}));
-        QCOMPARE(rig.c().Text1->text(), Reply);
+        QCOMPARE(rig.c().replyBox->text(), Reply);
         QCOMPARE(rig.window->statusRecord().power, 100.0);
         QVERIFY(!rig.window->pendingCommands().any());
         // The readings follow the accepted reply.
-        QCOMPARE(rig.c().LblPwr->text(), QStringLiteral("100.00"));
-        QCOMPARE(rig.c().TxtSWR->text(), QStringLiteral("1.20"));
+        QCOMPARE(rig.c().powerLabel->text(), QStringLiteral("100.00"));
+        QCOMPARE(rig.c().swrBox->text(), QStringLiteral("1.20"));
         QCOMPARE(rig.window->alarmState(), 2);
         QCOMPARE(rig.window->statusRecord().resistance, 50.0);
     }
@@ -184,11 +184,11 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.showAndActivate();
-        rig.window->Timer1.stop();
+        rig.window->pollTimer().stop();
         rig.port.reads = {Reply, Reply.left(42)};
-        rig.window->Timer1_Timer();
-        rig.window->Timer1_Timer();
-        QCOMPARE(rig.c().Text1->text(), Reply);
+        rig.window->pollTick();
+        rig.window->pollTick();
+        QCOMPARE(rig.c().replyBox->text(), Reply);
         QCOMPARE(rig.window->statusRecord().swr, 1.2);
     }
 
@@ -198,9 +198,9 @@ private Q_SLOTS:
         rig.showAndActivate();
         QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vossbridge"));
         rig.port.portOpen = false;
-        rig.window->PortLost(QStringLiteral("Input/output error"));
+        rig.window->portLost(QStringLiteral("Input/output error"));
         QVERIFY(rig.window->windowTitle().contains(QStringLiteral("port lost")));
-        QCOMPARE(rig.c().Combo1->toolTip(), QStringLiteral("Input/output error"));
+        QCOMPARE(rig.c().portList->toolTip(), QStringLiteral("Input/output error"));
         rig.pick(4);
         QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vossbridge"));
     }

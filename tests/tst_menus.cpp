@@ -14,8 +14,8 @@ struct Rig : WindowRig {
     QStringList checks() const
     {
         QStringList marks;
-        for (QAction* a :
-             {window->menu().mnuSmall, window->menu().mnuVector, window->menu().mnuSetup}) {
+        for (QAction* a : {window->menu().smallAction, window->menu().vectorAction,
+                           window->menu().setupAction}) {
             if (a->isChecked())
                 marks << a->objectName();
         }
@@ -60,11 +60,11 @@ private Q_SLOTS:
         QFETCH(int, nextRowTop);
         Rig rig;
         rig.start();
-        rig.window->Timer1.stop();
+        rig.window->pollTimer().stop();
         rig.port.reads = {QStringLiteral(";  100.0, 50.0,  0.0,2,  HF  ,0,0,  20,1.20")};
-        rig.window->Timer1_Timer();
-        rig.window->Timer1.start();
-        const QString reply = rig.window->controls().Text1->text();
+        rig.window->pollTick();
+        rig.window->pollTimer().start();
+        const QString reply = rig.window->controls().replyBox->text();
         rig.store.saves.clear();
         rig.port.calls.clear();
         const int width = rig.window->width();
@@ -72,7 +72,7 @@ private Q_SLOTS:
         // Twice: choosing the active style again does the same.
         for (int i = 0; i < 2; ++i) {
             rig.window->findChild<QAction*>(item)->trigger();
-            QCOMPARE(rig.window->OuterHeightTwips(), height);
+            QCOMPARE(rig.window->outerHeightTwips(), height);
             QCOMPARE(rig.checks(), QStringList{item});
             QCOMPARE(rig.store.saves, saves);
             rig.store.saves.clear();
@@ -81,8 +81,8 @@ private Q_SLOTS:
                  qPrintable(QString::number(rig.clientHeight())));
         // The port, the timer and the readings are left alone.
         QVERIFY(rig.port.calls.isEmpty());
-        QVERIFY(rig.window->Timer1.isActive());
-        QCOMPARE(rig.window->controls().Text1->text(), reply);
+        QVERIFY(rig.window->pollTimer().isActive());
+        QCOMPARE(rig.window->controls().replyBox->text(), reply);
         QCOMPARE(rig.window->width(), width);
     }
 
@@ -90,22 +90,22 @@ private Q_SLOTS:
     {
         Rig rig(false);
         rig.start();
-        QCOMPARE(rig.window->OuterHeightTwips(), 3495.0f);
+        QCOMPARE(rig.window->outerHeightTwips(), 3495.0f);
         QVERIFY2(rig.clientHeight() >= 179 && rig.clientHeight() < 192,
                  qPrintable(QString::number(rig.clientHeight())));
-        rig.window->mnuSetup_Click();
-        QCOMPARE(rig.window->OuterHeightTwips(), 3480.0f);
+        rig.window->showSetupStyle();
+        QCOMPARE(rig.window->outerHeightTwips(), 3480.0f);
     }
 
     void smallStyleSurvivesARestart()
     {
         Rig rig;
         rig.start();
-        rig.window->mnuSmall_Click();
+        rig.window->showSmallStyle();
         rig.window->close();
         rig.port.calls.clear();
         rig.start();
-        QCOMPARE(rig.window->OuterHeightTwips(), 1800.0f);
+        QCOMPARE(rig.window->outerHeightTwips(), 1800.0f);
         QCOMPARE(rig.checks(), QStringList{"mnuSmall"});
     }
 
@@ -113,8 +113,8 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.start();
-        QSignalSpy unloaded(rig.window.get(), &Vossbridge::unloaded);
-        rig.window->menu().mnuExit->trigger();
+        QSignalSpy unloaded(rig.window.get(), &MainWindow::unloaded);
+        rig.window->menu().exitAction->trigger();
         QCOMPARE(unloaded.count(), 1);
         QVERIFY(!rig.window->isVisible());
         QVERIFY(rig.store.saves.contains(QStringLiteral("StartUp/Scale=0")));
@@ -127,35 +127,36 @@ private Q_SLOTS:
         rig.start();
         QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
         const int links = rig.host.creations;
-        rig.window->move(200, 100); // the user moves the window
-        rig.window->CmdAlarm_Click();
+        rig.window->setGeometry(
+            QRect(QPoint(200, 100), rig.window->size())); // the user moves the window
+        rig.window->stepAlarm();
 
-        rig.window->mnuAbout_Click();
+        rig.window->showAbout();
         QVERIFY(!rig.port.portOpen);
-        frmAbout* about = rig.window->aboutDialog();
+        AboutDialog* about = rig.window->aboutDialog();
         QVERIFY(about);
         QVERIFY(about->isVisible());
         QVERIFY(!about->isModal());
         QVERIFY(QTest::qWaitForWindowActive(about));
 
         // Ticks meanwhile find the port closed.
-        QSignalSpy ticks(rig.window.get(), &Vossbridge::tickFinished);
+        QSignalSpy ticks(rig.window.get(), &MainWindow::tickFinished);
         QTRY_VERIFY(ticks.count() >= 2);
         QCOMPARE(ticks.last().first().value<TickOutcome>(), TickOutcome::PortClosed);
 
         // Help > About again shows the same dialog.
-        rig.window->mnuAbout_Click();
+        rig.window->showAbout();
         QCOMPARE(rig.window->aboutDialog(), about);
 
         rig.window->activateWindow();
         QTRY_VERIFY(rig.port.portOpen);
-        QCOMPARE(rig.window->pos(), QPoint(40, 30)); // back where it was stored
+        QCOMPARE(rig.window->geometry().topLeft(), QPoint(40, 30)); // back where it was stored
         QVERIFY(!rig.window->pendingCommands().any());
         QVERIFY(rig.host.creations > links);
-        QVERIFY(rig.window->Timer1.isActive());
+        QVERIFY(rig.window->pollTimer().isActive());
 
         // OK unloads the dialog; the next About makes a new one.
-        QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+        QTest::mouseClick(about->okButton, Qt::LeftButton);
         QTRY_VERIFY(rig.window->aboutDialog() == nullptr);
     }
 
@@ -165,7 +166,7 @@ private Q_SLOTS:
         rig.start();
         QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
         rig.port.calls.clear();
-        rig.window->mnuIndex_Click();
+        rig.window->showHelpIndex();
         HelpWindow* help = rig.window->helpWindow();
         QVERIFY(help);
         QVERIFY(help->isVisible());

@@ -29,7 +29,7 @@ private Q_SLOTS:
         QFETCH(int, pollrate);
         Station station(pollrate, {QStringLiteral("-e"), QStringLiteral("sweep on")});
         QVERIFY(station.reachSteadyState());
-        QCOMPARE(station.window->Timer1.interval(), pollrate);
+        QCOMPARE(station.window->pollTimer().interval(), pollrate);
 
         constexpr int Ticks = 500;
         QTRY_VERIFY_WITH_TIMEOUT(station.outcomes.size() >= Ticks, Ticks * pollrate * 4 + 10000);
@@ -50,13 +50,13 @@ private Q_SLOTS:
 
         // The outcome of the tick that sends the commands.
         std::optional<TickOutcome> sendingTick;
-        QObject::connect(station.window.get(), &Vossbridge::tickFinished, station.window.get(),
+        QObject::connect(station.window.get(), &MainWindow::tickFinished, station.window.get(),
                          [&](TickOutcome o) {
                              if (!sendingTick && !station.window->pendingCommands().any())
                                  sendingTick = o;
                          });
-        station.window->CmdAlarm_Click();
-        station.window->CmdPower_Click();
+        station.window->stepAlarm();
+        station.window->togglePeak();
         QTRY_VERIFY(sendingTick.has_value());
         QCOMPARE(*sendingTick, TickOutcome::Accepted);
 
@@ -79,7 +79,7 @@ private Q_SLOTS:
         auto* serial = station.port.findChild<QSerialPort*>();
         QVERIFY(serial);
         QSignalSpy errors(serial, &QSerialPort::errorOccurred);
-        const QString lastReply = station.window->controls().Text1->text();
+        const QString lastReply = station.window->controls().replyBox->text();
 
         station.sim.send(QStringLiteral("hangup"));
         QTRY_VERIFY(station.window->windowTitle().contains(QStringLiteral("port lost")));
@@ -91,10 +91,10 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(station.outcomes.size() >= 10, 20000);
         QVERIFY(!station.outcomes.contains(TickOutcome::Accepted));
         QCOMPARE(station.outcomes.last(), TickOutcome::PortClosed);
-        QVERIFY(station.window->Timer1.isActive());
+        QVERIFY(station.window->pollTimer().isActive());
         QVERIFY(station.window->isVisible());
         QVERIFY2(errors.count() <= 3, qPrintable(QString::number(errors.count())));
-        QVERIFY(!station.window->controls().Combo1->toolTip().isEmpty());
+        QVERIFY(!station.window->controls().portList->toolTip().isEmpty());
         // The readings stay as the last accepted reply left them.
         QVERIFY(!lastReply.isEmpty());
         QTRY_VERIFY(!station.sim.isRunning());

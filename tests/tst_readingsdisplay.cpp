@@ -15,7 +15,7 @@ struct Readings {
         record = r;
         RefreshReadings(c, record, alarmState, locale);
     }
-    QColor alarmColour() const { return c.CmdAlarm->palette().color(QPalette::Button); }
+    QColor alarmColour() const { return c.alarmButton->palette().color(QPalette::Button); }
 };
 
 QColor ButtonFace()
@@ -149,7 +149,7 @@ private Q_SLOTS:
         r.vectorGate = gate;
         d.show(r);
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(d.c.TxtVector[i]->text(), boxes[i]);
+            QCOMPARE(d.c.vectorBoxes[i]->text(), boxes[i]);
         // Computed whether or not they are shown.
         QCOMPARE(d.record.resistance, 50.0);
     }
@@ -162,12 +162,12 @@ private Q_SLOTS:
         r.phase = 60;
         r.vectorGate = 20;
         d.show(r);
-        QCOMPARE(d.c.Label8->text(), QStringLiteral("Resistance"));
-        QCOMPARE(d.c.TxtVector[0]->text(), GeneralNumberText(d.record.resistance, QLocale::c()));
-        QCOMPARE(d.c.Label10->text(), QStringLiteral("Impedance"));
-        QCOMPARE(d.c.TxtVector[2]->text(), QStringLiteral("50"));
-        QCOMPARE(d.c.TxtVector[1]->text(), QStringLiteral("60"));
-        QCOMPARE(d.c.TxtVector[3]->text(), GeneralNumberText(d.record.reactance, QLocale::c()));
+        QCOMPARE(d.c.resistanceCaption->text(), QStringLiteral("Resistance"));
+        QCOMPARE(d.c.vectorBoxes[0]->text(), GeneralNumberText(d.record.resistance, QLocale::c()));
+        QCOMPARE(d.c.impedanceCaption->text(), QStringLiteral("Impedance"));
+        QCOMPARE(d.c.vectorBoxes[2]->text(), QStringLiteral("50"));
+        QCOMPARE(d.c.vectorBoxes[1]->text(), QStringLiteral("60"));
+        QCOMPARE(d.c.vectorBoxes[3]->text(), GeneralNumberText(d.record.reactance, QLocale::c()));
     }
 
     void peakOrNormal_data()
@@ -197,8 +197,8 @@ private Q_SLOTS:
         }
         r.peakFlag = flag;
         d.show(r);
-        QCOMPARE(d.c.Label35->isVisible(), peakShown);
-        QCOMPARE(d.c.Label36->isVisible(), normShown);
+        QCOMPARE(d.c.peakLabel->isVisible(), peakShown);
+        QCOMPARE(d.c.normalLabel->isVisible(), normShown);
     }
 
     void alarmTable_data()
@@ -232,7 +232,7 @@ private Q_SLOTS:
         QFETCH(bool, red);
         Readings d;
         d.show(Record(power, swr, mode));
-        QCOMPARE(d.c.LblAlarmMode->text(), caption);
+        QCOMPARE(d.c.alarmSettingLabel->text(), caption);
         QCOMPARE(d.alarmState, state);
         QCOMPARE(d.alarmColour(), red ? AlarmRed : ButtonFace());
     }
@@ -257,7 +257,7 @@ private Q_SLOTS:
         QCOMPARE(d.alarmColour(), AlarmRed);
         d.show(Record(100, 1.0, mode));
         QCOMPARE(d.alarmColour(), AlarmRed);
-        QCOMPARE(d.c.LblAlarmMode->text(), caption);
+        QCOMPARE(d.c.alarmSettingLabel->text(), caption);
         QCOMPARE(d.alarmState, state);
 
         // A later setting from 1 to 4 sets it again.
@@ -288,14 +288,14 @@ private Q_SLOTS:
         QFETCH(QString, swrText);
         Readings d;
         d.client.show();
-        QVERIFY(!d.c.LblW->isVisible());
+        QVERIFY(!d.c.wattLabel->isVisible());
         StatusRecord r = Record(power, swr, 0);
         r.meterText = QStringLiteral(" HF   ");
         d.show(r);
-        QCOMPARE(d.c.LblPwr->text(), powerText);
-        QCOMPARE(d.c.TxtSWR->text(), swrText);
-        QVERIFY(d.c.LblW->isVisible());
-        QCOMPARE(d.c.Label6->text(), QStringLiteral(" HF   "));
+        QCOMPARE(d.c.powerLabel->text(), powerText);
+        QCOMPARE(d.c.swrBox->text(), swrText);
+        QVERIFY(d.c.wattLabel->isVisible());
+        QCOMPARE(d.c.meterTextLabel->text(), QStringLiteral(" HF   "));
     }
 
     void decimalCommaLocale()
@@ -305,9 +305,9 @@ private Q_SLOTS:
         r.impedance = 50.5;
         r.vectorGate = 20;
         d.show(r, QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(d.c.LblPwr->text(), QStringLiteral("12,50"));
-        QCOMPARE(d.c.TxtSWR->text(), QStringLiteral("1,50"));
-        QCOMPARE(d.c.TxtVector[2]->text(), QStringLiteral("50,5"));
+        QCOMPARE(d.c.powerLabel->text(), QStringLiteral("12,50"));
+        QCOMPARE(d.c.swrBox->text(), QStringLiteral("1,50"));
+        QCOMPARE(d.c.vectorBoxes[2]->text(), QStringLiteral("50,5"));
     }
 };
 

@@ -12,7 +12,7 @@ std::unique_ptr<QtSerialLink> LinkTo(const QString& device)
     auto link = std::make_unique<QtSerialLink>(
         [device](int n) { return n == 5 ? device : QStringLiteral("/dev/vossbridge-none"); });
     link->setPortNumber(5);
-    link->setLineSettings(QStringLiteral("38400,n,8,1"));
+    link->setLineSettings(LineSettings{});
     link->setReadLength(0);
     return link;
 }

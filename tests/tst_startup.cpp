@@ -46,15 +46,15 @@ private Q_SLOTS:
                               "save StartUp/mnuVector=False", "save StartUp/ComPort=5",
                               "save StartUp/Pollrate=80", "save StartUp/Range=3"}));
         // Where the window was first shown, as whole twips.
-        QCOMPARE(rig.stored(u"Position-Left"_qs), QString::number(rig.window->x() * 15));
-        QCOMPARE(rig.stored(u"Position-Top"_qs), QString::number(rig.window->y() * 15));
+        QCOMPARE(rig.stored(u"Position-Left"_qs), QString::number(rig.window->geometry().x() * 15));
+        QCOMPARE(rig.stored(u"Position-Top"_qs), QString::number(rig.window->geometry().y() * 15));
 
-        QCOMPARE(rig.window->OuterHeightTwips(), 3495.0f);
-        QVERIFY(rig.window->menu().mnuSetup->isChecked());
-        QVERIFY(!rig.window->menu().mnuSmall->isChecked());
-        QVERIFY(!rig.window->menu().mnuVector->isChecked());
-        QCOMPARE(rig.window->Timer1.interval(), 80);
-        QCOMPARE(rig.window->controls().TxtPollrate->text(), QStringLiteral("80"));
+        QCOMPARE(rig.window->outerHeightTwips(), 3495.0f);
+        QVERIFY(rig.window->menu().setupAction->isChecked());
+        QVERIFY(!rig.window->menu().smallAction->isChecked());
+        QVERIFY(!rig.window->menu().vectorAction->isChecked());
+        QCOMPARE(rig.window->pollTimer().interval(), 80);
+        QCOMPARE(rig.window->controls().pollPeriodBox->text(), QStringLiteral("80"));
         QCOMPARE(rig.port.port, 5);
         QVERIFY(rig.port.portOpen);
         QVERIFY(rig.messages.isEmpty());
@@ -88,14 +88,14 @@ private Q_SLOTS:
         rig.set(u"Pollrate"_qs, u"250"_qs);
         rig.set(u"ComPort"_qs, u"12"_qs);
         rig.start();
-        QCOMPARE(rig.window->pos(), QPoint(100, 50));
-        QCOMPARE(rig.window->LeftTwips(), 1500.0f);
-        QCOMPARE(rig.window->OuterHeightTwips(), 1800.0f);
-        QVERIFY(!rig.window->menu().mnuSetup->isChecked());
-        QVERIFY(rig.window->menu().mnuSmall->isChecked());
-        QCOMPARE(rig.window->Timer1.interval(), 250);
+        QCOMPARE(rig.window->geometry().topLeft(), QPoint(100, 50));
+        QCOMPARE(rig.window->leftTwips(), 1500.0f);
+        QCOMPARE(rig.window->outerHeightTwips(), 1800.0f);
+        QVERIFY(!rig.window->menu().setupAction->isChecked());
+        QVERIFY(rig.window->menu().smallAction->isChecked());
+        QCOMPARE(rig.window->pollTimer().interval(), 250);
         QCOMPARE(rig.port.port, 12);
-        QCOMPARE(rig.window->controls().Combo1->currentIndex(), 11);
+        QCOMPARE(rig.window->controls().portList->currentIndex(), 11);
     }
 
     // Restoring the scroll bar's own starting value is no change.
@@ -103,8 +103,8 @@ private Q_SLOTS:
     {
         Rig rig(true);
         rig.start();
-        QCOMPARE(rig.window->Timer1.interval(), 50);
-        QVERIFY(rig.window->controls().TxtPollrate->text().isEmpty());
+        QCOMPARE(rig.window->pollTimer().interval(), 50);
+        QVERIFY(rig.window->controls().pollPeriodBox->text().isEmpty());
         QVERIFY(!rig.store.saves.contains(QStringLiteral("StartUp/Pollrate=50")));
     }
 
@@ -148,13 +148,13 @@ private Q_SLOTS:
         Rig rig(true);
         rig.set(key, text);
         rig.start();
-        QCOMPARE(rig.window->Timer1.interval(), pollrate);
-        QCOMPARE(rig.window->controls().HScroll1->value(), pollrate);
+        QCOMPARE(rig.window->pollTimer().interval(), pollrate);
+        QCOMPARE(rig.window->controls().pollPeriodBar->value(), pollrate);
         QCOMPARE(int(rig.port.port), port);
-        QCOMPARE(rig.window->menu().mnuSetup->isChecked(), setupChecked);
+        QCOMPARE(rig.window->menu().setupAction->isChecked(), setupChecked);
         // A port without an entry leaves the list as it was.
         if (port == 17)
-            QCOMPARE(rig.window->controls().Combo1->currentIndex(), -1);
+            QCOMPARE(rig.window->controls().portList->currentIndex(), -1);
     }
 
     void positionAndHeightThatDoNotConvert()
@@ -164,9 +164,9 @@ private Q_SLOTS:
         rig.set(u"Position-Top"_qs, u"750"_qs);
         rig.set(u"Height"_qs, u"2550 twips"_qs);
         rig.start();
-        QCOMPARE(rig.window->TopTwips(), 750.0f);
+        QCOMPARE(rig.window->topTwips(), 750.0f);
         // Height reads leniently: its leading number.
-        QCOMPARE(rig.window->OuterHeightTwips(), 2550.0f);
+        QCOMPARE(rig.window->outerHeightTwips(), 2550.0f);
     }
 
     void failedOpenShowsMessageOnceAndKeepsPolling()
@@ -176,10 +176,10 @@ private Q_SLOTS:
         QCOMPARE(rig.messages,
                  QStringList{"Vossbridge|Com Port is not available. Check Com Port setting."});
         QCOMPARE(rig.timerRunningDuringMessage, QList<bool>{true});
-        QVERIFY(rig.window->Timer1.isActive());
+        QVERIFY(rig.window->pollTimer().isActive());
         QVERIFY(!rig.port.portOpen);
-        QCOMPARE(rig.window->controls().Combo1->currentText(), QStringLiteral("Com1"));
-        QCOMPARE(rig.window->controls().Combo1->currentIndex(), -1);
+        QCOMPARE(rig.window->controls().portList->currentText(), QStringLiteral("Com1"));
+        QCOMPARE(rig.window->controls().portList->currentIndex(), -1);
         QVERIFY(rig.store.saves.isEmpty());
         QCOMPARE(rig.host.creations, 0);
         // Nothing after the open: no list selection, no buffer clear.
@@ -191,10 +191,10 @@ private Q_SLOTS:
         Rig rig(true);
         rig.start();
         rig.port.calls.clear();
-        rig.window->Form_Activate();
+        rig.window->activate();
         QVERIFY(!rig.port.calls.contains(QStringLiteral("close")));
         QVERIFY(rig.port.portOpen);
-        QVERIFY(rig.window->Timer1.isActive());
+        QVERIFY(rig.window->pollTimer().isActive());
         QCOMPARE(rig.host.creations, 3);
     }
 
@@ -202,15 +202,15 @@ private Q_SLOTS:
     {
         Rig rig(false);
         rig.start();
-        QSignalSpy unloaded(rig.window.get(), &Vossbridge::unloaded);
+        QSignalSpy unloaded(rig.window.get(), &MainWindow::unloaded);
         rig.store.saves.clear();
         rig.window->close();
         QCOMPARE(unloaded.count(), 1);
-        QVERIFY(!rig.window->Timer1.isActive());
+        QVERIFY(!rig.window->pollTimer().isActive());
         QVERIFY(!rig.port.portOpen);
         const QStringList expected{
-            QStringLiteral("StartUp/Position-Left=%1").arg(rig.window->x() * 15),
-            QStringLiteral("StartUp/Position-Top=%1").arg(rig.window->y() * 15),
+            QStringLiteral("StartUp/Position-Left=%1").arg(rig.window->geometry().x() * 15),
+            QStringLiteral("StartUp/Position-Top=%1").arg(rig.window->geometry().y() * 15),
             "StartUp/ComPort=5", "StartUp/Alarm=0", "StartUp/Scale=0"};
         QCOMPARE(rig.store.saves, expected);
         QStringList keys = FirstRunKeys;
@@ -225,7 +225,7 @@ private Q_SLOTS:
         Rig rig(true, false);
         rig.set(u"ComPort"_qs, u"7"_qs);
         rig.start();
-        rig.window->move(40, 20);
+        rig.window->setGeometry(QRect(QPoint(40, 20), rig.window->size()));
         rig.window->close();
         QCOMPARE(rig.store.saves,
                  QStringList({"StartUp/Position-Left=600", "StartUp/Position-Top=300",
@@ -238,9 +238,9 @@ private Q_SLOTS:
     {
         Rig rig(true);
         rig.start();
-        rig.window->Timer1.stop();
+        rig.window->pollTimer().stop();
         rig.port.reads = {QStringLiteral(";  100.0, 50.0,  0.0,3,  HF  ,0,0,  20,1.20")};
-        rig.window->Timer1_Timer();
+        rig.window->pollTick();
         rig.window->close();
         QCOMPARE(rig.stored(u"Alarm"_qs), QStringLiteral("3"));
     }

@@ -2,6 +2,30 @@
 
 #include "MeterLog.h"
 
+QString LineSettings::toString() const
+{
+    QChar parityLetter = u'n';
+    switch (parity) {
+    case QSerialPort::EvenParity:
+        parityLetter = u'e';
+        break;
+    case QSerialPort::OddParity:
+        parityLetter = u'o';
+        break;
+    case QSerialPort::MarkParity:
+        parityLetter = u'm';
+        break;
+    case QSerialPort::SpaceParity:
+        parityLetter = u's';
+        break;
+    default:
+        break;
+    }
+    const QString stop =
+        stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5") : QString::number(stopBits);
+    return QStringLiteral("%1,%2,%3,%4").arg(baudRate).arg(parityLetter).arg(dataBits).arg(stop);
+}
+
 namespace {
 // After a read or write error errno often belongs to a later call, so the
 // system's text can mislead; name what happened instead.
@@ -39,50 +63,12 @@ QString QtSerialLink::devicePath() const
     return resolveDevice_ ? resolveDevice_(portNumber_) : QString();
 }
 
-void QtSerialLink::setLineSettings(const QString& settings)
+void QtSerialLink::setLineSettings(const LineSettings& settings)
 {
-    const QStringList parts = settings.split(u',');
-    if (parts.size() != 4) {
-        qCWarning(lcMeter) << "ignoring line settings" << settings;
-        return;
-    }
-    bool baudOk = false;
-    const int baud = parts[0].trimmed().toInt(&baudOk);
-    if (baudOk)
-        port_.setBaudRate(baud);
-
-    const QString parity = parts[1].trimmed().toLower();
-    switch (parity.isEmpty() ? u'?' : parity.front().unicode()) {
-    case 'n':
-        port_.setParity(QSerialPort::NoParity);
-        break;
-    case 'e':
-        port_.setParity(QSerialPort::EvenParity);
-        break;
-    case 'o':
-        port_.setParity(QSerialPort::OddParity);
-        break;
-    case 'm':
-        port_.setParity(QSerialPort::MarkParity);
-        break;
-    case 's':
-        port_.setParity(QSerialPort::SpaceParity);
-        break;
-    default:
-        break;
-    }
-
-    const int dataBits = parts[2].trimmed().toInt();
-    if (dataBits >= 5 && dataBits <= 8)
-        port_.setDataBits(static_cast<QSerialPort::DataBits>(dataBits));
-
-    const QString stop = parts[3].trimmed();
-    if (stop == u"1")
-        port_.setStopBits(QSerialPort::OneStop);
-    else if (stop == u"1.5")
-        port_.setStopBits(QSerialPort::OneAndHalfStop);
-    else if (stop == u"2")
-        port_.setStopBits(QSerialPort::TwoStop);
+    port_.setBaudRate(settings.baudRate);
+    port_.setParity(settings.parity);
+    port_.setDataBits(settings.dataBits);
+    port_.setStopBits(settings.stopBits);
 }
 
 bool QtSerialLink::open()
@@ -91,6 +77,10 @@ bool QtSerialLink::open()
     // only fail on its own lock file.
     if (state_ == State::Open)
         return true;
+    // The program opening a port, this one or another, ends the wait for a
+    // lost one: from now on the port is what the list shows.
+    reopenTimer_.stop();
+    state_ = State::Closed;
     const QString path = devicePath();
     port_.setPortName(path);
     if (path.isEmpty() || !port_.open(QIODevice::ReadWrite)) {

@@ -20,7 +20,7 @@ public:
 
     void setPortNumber(qint16 portNumber) override;
     qint16 portNumber() const override { return portNumber_; }
-    void setLineSettings(const QString& settings) override;
+    void setLineSettings(const LineSettings& settings) override;
     void setReadLength(int length) override { readLength_ = length; }
 
     bool open() override;

@@ -1,6 +1,19 @@
 #pragma once
 
+#include <QSerialPort>
 #include <QString>
+
+// How the line is framed: the meter talks at 38400 baud, no parity, 8 data
+// bits and 1 stop bit.
+struct LineSettings {
+    qint32 baudRate = 38400;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+
+    // The usual short form, "38400,n,8,1", for logs.
+    QString toString() const;
+};
 
 // What the program needs of the serial line to the meter. Reads are polled;
 // nothing here waits for the meter.
@@ -11,8 +24,7 @@ public:
     // Selects the port that the next open uses.
     virtual void setPortNumber(qint16 portNumber) = 0;
     virtual qint16 portNumber() const = 0;
-    // Baud rate, parity letter, data bits and stop bits, as "38400,n,8,1".
-    virtual void setLineSettings(const QString& settings) = 0;
+    virtual void setLineSettings(const LineSettings& settings) = 0;
     // 0: a read returns every character that is pending.
     virtual void setReadLength(int length) = 0;
 

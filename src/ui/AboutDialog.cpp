@@ -4,7 +4,6 @@
 #include "MainControls.h"
 
 #include <QEvent>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -42,113 +41,89 @@ void MakeLine(QWidget* parent, const char* name, QRect rect, QColor colour)
 }
 } // namespace
 
-frmAbout::frmAbout(const Registry& registry, QWidget* parent) : QDialog(parent), registry_(registry)
+AboutDialog::AboutDialog(SystemInfoFinder findProgram, QWidget* parent)
+    : QDialog(parent), findProgram_(std::move(findProgram))
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(Twips(0, 0, 5730, 3555).size());
     move(Twips(2340, 1935, 0, 0).topLeft());
 
-    picIcon = MakeLabel(this, "picIcon", {}, Twips(240, 240, 540, 540));
-    picIcon->setPixmap(PaintAppIcon(32));
-    picIcon->setFocusPolicy(Qt::TabFocus);
-    lblTitle = MakeLabel(this, "lblTitle", AppTitle, Twips(1050, 240, 3885, 480), true);
-    QFont titleFont = lblTitle->font();
+    iconLabel = MakeLabel(this, "picIcon", {}, Twips(240, 240, 540, 540));
+    iconLabel->setPixmap(PaintAppIcon(32));
+    iconLabel->setFocusPolicy(Qt::TabFocus);
+    titleLabel = MakeLabel(this, "lblTitle", AppTitle, Twips(1050, 240, 3885, 480), true);
+    QFont titleFont = titleLabel->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
-    lblTitle->setFont(titleFont);
-    lblVersion = MakeLabel(this, "lblVersion", QStringLiteral("Version 0.0.99"),
-                           Twips(1050, 780, 3885, 225));
-    lblDescription = MakeLabel(
+    titleLabel->setFont(titleFont);
+    versionLabel = MakeLabel(this, "lblVersion", QStringLiteral("Version 0.0.99"),
+                             Twips(1050, 780, 3885, 225));
+    descriptionLabel = MakeLabel(
         this, "lblDescription",
         QStringLiteral("This program allows you to display Tarnell data within TRX-Manager either "
                        "locally or over a network connection using TRX-Remote."),
         Twips(1050, 1125, 3885, 1170), true);
-    lblDescription->setWordWrap(true);
+    descriptionLabel->setWordWrap(true);
 
     // Line1(1) grey and 1 pixel, Line1(0) white and 2 pixels just below it.
     MakeLine(this, "Line1(1)", QRect(Twips(90, 2445, 0, 0).topLeft(), QSize(372, 1)),
              QColor(0x80, 0x80, 0x80));
     MakeLine(this, "Line1(0)", QRect(Twips(105, 2460, 0, 0).topLeft(), QSize(371, 2)), Qt::white);
 
-    lblDisclaimer = MakeLabel(
-        this, "lblDisclaimer",
-        QStringLiteral("Free software by radio amateurs, with no warranty: check what it "
-                       "reports before you rely on it."),
-        Twips(255, 2625, 3870, 825), true);
-    lblDisclaimer->setWordWrap(true);
+    disclaimerLabel =
+        MakeLabel(this, "lblDisclaimer",
+                  QStringLiteral("Free software by radio amateurs, with no warranty: check what it "
+                                 "reports before you rely on it."),
+                  Twips(255, 2625, 3870, 825), true);
+    disclaimerLabel->setWordWrap(true);
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(Twips(4245, 2625, 1260, 345));
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("cmdOK"));
+    okButton->setGeometry(Twips(4245, 2625, 1260, 345));
     // Enter and Escape both press OK: a dialog's Escape closes it.
-    cmdOK->setDefault(true);
-    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
-    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(Twips(4260, 3075, 1245, 345));
-    cmdSysInfo->setAutoDefault(false);
-    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    okButton->setDefault(true);
+    systemInfoButton = new QPushButton(QStringLiteral("&System Info..."), this);
+    systemInfoButton->setObjectName(QStringLiteral("cmdSysInfo"));
+    systemInfoButton->setGeometry(Twips(4260, 3075, 1245, 345));
+    systemInfoButton->setAutoDefault(false);
+    connect(okButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(systemInfoButton, &QPushButton::clicked, this, &AboutDialog::startSystemInfo);
 
-    setTabOrder(cmdOK, picIcon);
-    setTabOrder(picIcon, cmdSysInfo);
-    cmdOK->setFocus();
+    setTabOrder(okButton, iconLabel);
+    setTabOrder(iconLabel, systemInfoButton);
+    okButton->setFocus();
 
-    StartProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
-    ShowMessage = [this](const QString& text, const QString& title) {
+    startProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
+    showMessage = [this](const QString& text, const QString& title) {
         QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
         box.exec();
     };
 
-    Form_Load();
+    showVersion();
 }
 
-void frmAbout::Form_Load()
+void AboutDialog::showVersion()
 {
     setWindowTitle(QStringLiteral("About ") + AppTitle);
-    lblVersion->setText(QStringLiteral("Version %1.%2.%3")
-                            .arg(VOSSBRIDGE_VERSION_MAJOR)
-                            .arg(VOSSBRIDGE_VERSION_MINOR)
-                            .arg(VOSSBRIDGE_VERSION_PATCH));
-    lblTitle->setText(AppTitle);
+    versionLabel->setText(QStringLiteral("Version %1.%2.%3")
+                              .arg(VOSSBRIDGE_VERSION_MAJOR)
+                              .arg(VOSSBRIDGE_VERSION_MINOR)
+                              .arg(VOSSBRIDGE_VERSION_PATCH));
+    titleLabel->setText(AppTitle);
 }
 
-void frmAbout::changeEvent(QEvent* event)
+void AboutDialog::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         Q_EMIT activated();
 }
 
-void frmAbout::cmdOK_Click()
+void AboutDialog::startSystemInfo()
 {
-    close();
-}
-
-void frmAbout::cmdSysInfo_Click()
-{
-    StartSysInfo();
-}
-
-void frmAbout::StartSysInfo()
-{
-    try {
-        QString path;
-        bool found = GetKeyValue(registry_, Registry::LocalMachine,
-                                 QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
-                                 QStringLiteral("PATH"), path);
-        if (!found) {
-            found = GetKeyValue(registry_, Registry::LocalMachine,
-                                QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"),
-                                QStringLiteral("MSINFO"), path) &&
-                    QFileInfo::exists(path + QStringLiteral("/MSINFO32.EXE"));
-            if (found)
-                path += QStringLiteral("/MSINFO32.EXE");
-        }
-        if (found && StartProgram(path))
-            return;
-    } catch (const RegistryError&) {
-        // Falls through to the message, as a value that can't be read.
-    }
-    ShowMessage(QStringLiteral("System Information Is Unavailable At This Time"), AppTitle);
+    const QString program = FirstSystemInfoProgram(findProgram_);
+    if (!program.isEmpty() && startProgram(program))
+        return;
+    showMessage(QStringLiteral("System Information Is Unavailable At This Time"), AppTitle);
 }

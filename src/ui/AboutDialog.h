@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Registry.h"
+#include "SystemInfo.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -9,27 +9,26 @@
 
 // The About dialog: title, version, description and credits, and a button
 // that starts the system's information tool.
-class frmAbout : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    frmAbout(const Registry& registry, QWidget* parent = nullptr);
+    explicit AboutDialog(SystemInfoFinder findProgram, QWidget* parent = nullptr);
 
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
-    void StartSysInfo();
+    // Starts the first system-information program found; without one, says so.
+    void startSystemInfo();
 
     // Starts a program without waiting for it; false when it can't be started.
-    std::function<bool(const QString& program)> StartProgram;
+    std::function<bool(const QString& program)> startProgram;
     // Shows a message with an OK button and waits for it; tests answer it.
-    std::function<void(const QString& text, const QString& title)> ShowMessage;
+    std::function<void(const QString& text, const QString& title)> showMessage;
 
-    QLabel* picIcon = nullptr;
-    QLabel* lblTitle = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* lblDescription = nullptr;
-    QLabel* lblDisclaimer = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdSysInfo = nullptr;
+    QLabel* iconLabel = nullptr;
+    QLabel* titleLabel = nullptr;
+    QLabel* versionLabel = nullptr;
+    QLabel* descriptionLabel = nullptr;
+    QLabel* disclaimerLabel = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* systemInfoButton = nullptr;
 
 Q_SIGNALS:
     // The dialog has become the active window.
@@ -39,9 +38,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void Form_Load();
+    void showVersion();
 
-    const Registry& registry_;
+    SystemInfoFinder findProgram_;
 };
 
 // The program's title, as the About dialog and message boxes show it.

@@ -127,77 +127,92 @@ MainControls BuildMainControls(QWidget* client)
 
     MainControls c;
     const QString none;
-    c.Label4 = MakeLabel(client, u"Label4", QStringLiteral("Power"), Border);
-    c.LblPwr = MakeLabel(client, u"LblPwr", none, Border | Centred | Reading | Large);
-    c.LblW = MakeLabel(client, u"LblW", QStringLiteral("W"), Centred | Large | Hidden);
-    c.Label5 = MakeLabel(client, u"Label5", QStringLiteral("SWR"), Border);
-    c.TxtSWR = MakeBox(client, u"TxtSWR");
-    c.Label35 = MakeLabel(client, u"Label35", QStringLiteral("Peak"), Centred | Large | Hidden);
-    c.Label36 = MakeLabel(client, u"Label36", QStringLiteral("Norm"), Centred | Large | Hidden);
+    c.powerCaption = MakeLabel(client, u"Label4", QStringLiteral("Power"), Border);
+    c.powerLabel = MakeLabel(client, u"LblPwr", none, Border | Centred | Reading | Large);
+    c.wattLabel = MakeLabel(client, u"LblW", QStringLiteral("W"), Centred | Large | Hidden);
+    c.swrCaption = MakeLabel(client, u"Label5", QStringLiteral("SWR"), Border);
+    c.swrBox = MakeBox(client, u"TxtSWR");
+    c.peakLabel = MakeLabel(client, u"Label35", QStringLiteral("Peak"), Centred | Large | Hidden);
+    c.normalLabel = MakeLabel(client, u"Label36", QStringLiteral("Norm"), Centred | Large | Hidden);
 
-    c.Label7 = MakeLabel(client, u"Label7", QStringLiteral("Range"), Border);
-    c.LblRange =
+    c.rangeCaption = MakeLabel(client, u"Label7", QStringLiteral("Range"), Border);
+    c.rangeLabel =
         MakeLabel(client, u"LblRange", QStringLiteral("200W"), Border | Centred | Reading | Large);
-    c.CmdAlarm = MakeButton(client, u"CmdAlarm", QStringLiteral("Alarm"));
+    c.alarmButton = MakeButton(client, u"CmdAlarm", QStringLiteral("Alarm"));
     // The alarm colour is drawn from the button's own palette.
-    c.CmdAlarm->setAutoFillBackground(true);
-    c.LblAlarmMode = MakeLabel(client, u"LblAlarmMode", QStringLiteral("2.0"),
-                               Border | Centred | Reading | Large);
-    c.CmdPower = MakeButton(client, u"CmdPower", QStringLiteral("Fast/Slow"));
+    c.alarmButton->setAutoFillBackground(true);
+    c.alarmSettingLabel = MakeLabel(client, u"LblAlarmMode", QStringLiteral("2.0"),
+                                    Border | Centred | Reading | Large);
+    c.peakButton = MakeButton(client, u"CmdPower", QStringLiteral("Fast/Slow"));
 
     for (int i = 0; i < 4; ++i)
-        c.TxtVector[i] = MakeBox(client, QStringLiteral("TxtVector(%1)").arg(i));
-    c.Label8 = MakeLabel(client, u"Label8", QStringLiteral("Resistance"), Centred);
-    c.Label9 = MakeLabel(client, u"Label9", QStringLiteral("Phase"), Centred);
-    c.Label10 = MakeLabel(client, u"Label10", QStringLiteral("Impedance"), Centred);
-    c.Label11 = MakeLabel(client, u"Label11", QStringLiteral("Reactance"), Centred);
+        c.vectorBoxes[i] = MakeBox(client, QStringLiteral("TxtVector(%1)").arg(i));
+    c.resistanceCaption = MakeLabel(client, u"Label8", QStringLiteral("Resistance"), Centred);
+    c.phaseCaption = MakeLabel(client, u"Label9", QStringLiteral("Phase"), Centred);
+    c.impedanceCaption = MakeLabel(client, u"Label10", QStringLiteral("Impedance"), Centred);
+    c.reactanceCaption = MakeLabel(client, u"Label11", QStringLiteral("Reactance"), Centred);
 
-    c.Combo1 = Place(new QComboBox(client), u"Combo1");
-    c.Combo1->setEditable(true);
-    c.Combo1->setInsertPolicy(QComboBox::NoInsert);
+    c.portList = Place(new QComboBox(client), u"Combo1");
+    c.portList->setEditable(true);
+    c.portList->setInsertPolicy(QComboBox::NoInsert);
     // The ninth entry's trailing blank is part of its text.
-    c.Combo1->addItems({QStringLiteral("Com01"), QStringLiteral("Com02"), QStringLiteral("Com03"),
-                        QStringLiteral("Com04"), QStringLiteral("Com05"), QStringLiteral("Com06"),
-                        QStringLiteral("Com07"), QStringLiteral("Com08"), QStringLiteral("Com09 "),
-                        QStringLiteral("Com10"), QStringLiteral("Com11"), QStringLiteral("Com12"),
-                        QStringLiteral("Com13"), QStringLiteral("Com14"), QStringLiteral("Com15"),
-                        QStringLiteral("Com16")});
-    for (int i = 0; i < c.Combo1->count(); ++i)
-        c.Combo1->setItemData(i, 0, Qt::UserRole);
-    c.Combo1->setCurrentIndex(-1);
-    c.Combo1->setEditText(QStringLiteral("Com1"));
+    c.portList->addItems({QStringLiteral("Com01"), QStringLiteral("Com02"), QStringLiteral("Com03"),
+                          QStringLiteral("Com04"), QStringLiteral("Com05"), QStringLiteral("Com06"),
+                          QStringLiteral("Com07"), QStringLiteral("Com08"),
+                          QStringLiteral("Com09 "), QStringLiteral("Com10"),
+                          QStringLiteral("Com11"), QStringLiteral("Com12"), QStringLiteral("Com13"),
+                          QStringLiteral("Com14"), QStringLiteral("Com15"),
+                          QStringLiteral("Com16")});
+    for (int i = 0; i < c.portList->count(); ++i)
+        c.portList->setItemData(i, 0, Qt::UserRole);
+    c.portList->setCurrentIndex(-1);
+    c.portList->setEditText(QStringLiteral("Com1"));
     // Show the start of the entry in the narrow box.
-    QObject::connect(c.Combo1, &QComboBox::currentIndexChanged, c.Combo1,
-                     [combo = c.Combo1] { combo->lineEdit()->setCursorPosition(0); });
+    QObject::connect(c.portList, &QComboBox::currentIndexChanged, c.portList,
+                     [combo = c.portList] { combo->lineEdit()->setCursorPosition(0); });
 
-    c.HScroll1 = Place(new QScrollBar(Qt::Horizontal, client), u"HScroll1");
-    c.HScroll1->setRange(50, 5000);
-    c.HScroll1->setSingleStep(10);
-    c.HScroll1->setPageStep(100);
-    c.HScroll1->setValue(50);
-    c.HScroll1->setFocusPolicy(Qt::StrongFocus);
-    c.TxtPollrate = MakeBox(client, u"TxtPollrate");
+    c.pollPeriodBar = Place(new QScrollBar(Qt::Horizontal, client), u"HScroll1");
+    c.pollPeriodBar->setRange(50, 5000);
+    c.pollPeriodBar->setSingleStep(10);
+    c.pollPeriodBar->setPageStep(100);
+    c.pollPeriodBar->setValue(50);
+    c.pollPeriodBar->setFocusPolicy(Qt::StrongFocus);
+    c.pollPeriodBox = MakeBox(client, u"TxtPollrate");
 
-    c.Text1 = MakeBox(client, u"Text1");
+    c.replyBox = MakeBox(client, u"Text1");
 
     // All four start with the same text.
     const QString text2 = QStringLiteral("Text2");
-    c.Text2 = MakeBox(client, u"Text2", text2);
-    c.Text4 = MakeBox(client, u"Text4", text2);
-    c.Text3 = MakeBox(client, u"Text3", text2);
-    c.Text5 = MakeBox(client, u"Text5", text2);
-    c.Label6 = MakeLabel(client, u"Label6", none, Border);
-    c.Label12 = MakeLabel(client, u"Label12", none, Border);
-    c.Cmd15 = MakeButton(client, u"Cmd15", QStringLiteral("1.5"));
-    c.Cmd20 = MakeButton(client, u"Cmd20", QStringLiteral("2.0"));
+    c.reportedAlarmBox = MakeBox(client, u"Text2", text2);
+    c.reportedSwrBox = MakeBox(client, u"Text4", text2);
+    c.reportedMeterAlarmBox = MakeBox(client, u"Text3", text2);
+    c.spareBox = MakeBox(client, u"Text5", text2);
+    c.meterTextLabel = MakeLabel(client, u"Label6", none, Border);
+    c.spareLabel = MakeLabel(client, u"Label12", none, Border);
+    c.testSwr15Button = MakeButton(client, u"Cmd15", QStringLiteral("1.5"));
+    c.testSwr20Button = MakeButton(client, u"Cmd20", QStringLiteral("2.0"));
 
-    const std::array<QWidget*, 18> focusOrder{
-        c.TxtSWR,       c.Text1,        c.CmdAlarm,     c.Combo1,       c.HScroll1, c.TxtPollrate,
-        c.TxtVector[0], c.TxtVector[1], c.TxtVector[2], c.TxtVector[3], c.CmdPower, c.Text2,
-        c.Text3,        c.Text4,        c.Text5,        c.Cmd15,        c.Cmd20,    c.TxtSWR};
+    const std::array<QWidget*, 18> focusOrder{c.swrBox,
+                                              c.replyBox,
+                                              c.alarmButton,
+                                              c.portList,
+                                              c.pollPeriodBar,
+                                              c.pollPeriodBox,
+                                              c.vectorBoxes[0],
+                                              c.vectorBoxes[1],
+                                              c.vectorBoxes[2],
+                                              c.vectorBoxes[3],
+                                              c.peakButton,
+                                              c.reportedAlarmBox,
+                                              c.reportedMeterAlarmBox,
+                                              c.reportedSwrBox,
+                                              c.spareBox,
+                                              c.testSwr15Button,
+                                              c.testSwr20Button,
+                                              c.swrBox};
     for (std::size_t i = 0; i + 1 < focusOrder.size(); ++i)
         QWidget::setTabOrder(focusOrder[i], focusOrder[i + 1]);
-    c.TxtSWR->setFocus();
+    c.swrBox->setFocus();
     return c;
 }
 
@@ -211,19 +226,20 @@ MainMenu BuildMainMenu(QMenuBar* bar)
         a->setCheckable(checkable);
         return a;
     };
-    m.mnuFile = bar->addMenu(QStringLiteral("&File"));
-    m.mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    m.mnuExit = action(m.mnuFile, QStringLiteral("mnuExit"), QStringLiteral("&Exit"));
+    m.fileMenu = bar->addMenu(QStringLiteral("&File"));
+    m.fileMenu->setObjectName(QStringLiteral("mnuFile"));
+    m.exitAction = action(m.fileMenu, QStringLiteral("mnuExit"), QStringLiteral("&Exit"));
 
-    m.mnuStyle = bar->addMenu(QStringLiteral("&Style"));
-    m.mnuStyle->setObjectName(QStringLiteral("mnuStyle"));
-    m.mnuSmall = action(m.mnuStyle, QStringLiteral("mnuSmall"), QStringLiteral("&Small"), true);
-    m.mnuVector = action(m.mnuStyle, QStringLiteral("mnuVector"), QStringLiteral("&Vector"), true);
-    m.mnuSetup = action(m.mnuStyle, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"), true);
+    m.styleMenu = bar->addMenu(QStringLiteral("&Style"));
+    m.styleMenu->setObjectName(QStringLiteral("mnuStyle"));
+    m.smallAction = action(m.styleMenu, QStringLiteral("mnuSmall"), QStringLiteral("&Small"), true);
+    m.vectorAction =
+        action(m.styleMenu, QStringLiteral("mnuVector"), QStringLiteral("&Vector"), true);
+    m.setupAction = action(m.styleMenu, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"), true);
 
-    m.mnuHelp = bar->addMenu(QStringLiteral("&Help"));
-    m.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    m.mnuIndex = action(m.mnuHelp, QStringLiteral("mnuIndex"), QStringLiteral("&Index"));
-    m.mnuAbout = action(m.mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About"));
+    m.helpMenu = bar->addMenu(QStringLiteral("&Help"));
+    m.helpMenu->setObjectName(QStringLiteral("mnuHelp"));
+    m.indexAction = action(m.helpMenu, QStringLiteral("mnuIndex"), QStringLiteral("&Index"));
+    m.aboutAction = action(m.helpMenu, QStringLiteral("mnuAbout"), QStringLiteral("&About"));
     return m;
 }

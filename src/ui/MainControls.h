@@ -26,40 +26,40 @@ inline constexpr QSize ClientSizeTwips{3780, 5700};
 // handlers know it and placed from one table of rectangles.
 struct MainControls {
     // Row A: power and SWR
-    QLabel* Label4 = nullptr;
-    QLabel* LblPwr = nullptr;
-    QLabel* LblW = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* TxtSWR = nullptr;
-    QLabel* Label35 = nullptr; // "Peak"
-    QLabel* Label36 = nullptr; // "Norm", on the same rectangle
+    QLabel* powerCaption = nullptr;
+    QLabel* powerLabel = nullptr;
+    QLabel* wattLabel = nullptr;
+    QLabel* swrCaption = nullptr;
+    QLineEdit* swrBox = nullptr;
+    QLabel* peakLabel = nullptr;   // "Peak"
+    QLabel* normalLabel = nullptr; // "Norm", on the same rectangle
     // Row B: range, alarm and speed
-    QLabel* Label7 = nullptr;
-    QLabel* LblRange = nullptr;
-    QPushButton* CmdAlarm = nullptr;
-    QLabel* LblAlarmMode = nullptr;
-    QPushButton* CmdPower = nullptr;
+    QLabel* rangeCaption = nullptr;
+    QLabel* rangeLabel = nullptr;
+    QPushButton* alarmButton = nullptr;
+    QLabel* alarmSettingLabel = nullptr;
+    QPushButton* peakButton = nullptr;
     // Row C: vector values and their captions
-    std::array<QLineEdit*, 4> TxtVector{};
-    QLabel* Label8 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* Label11 = nullptr;
+    std::array<QLineEdit*, 4> vectorBoxes{};
+    QLabel* resistanceCaption = nullptr;
+    QLabel* phaseCaption = nullptr;
+    QLabel* impedanceCaption = nullptr;
+    QLabel* reactanceCaption = nullptr;
     // Row D: port and poll period
-    QComboBox* Combo1 = nullptr;
-    QScrollBar* HScroll1 = nullptr;
-    QLineEdit* TxtPollrate = nullptr;
+    QComboBox* portList = nullptr;
+    QScrollBar* pollPeriodBar = nullptr;
+    QLineEdit* pollPeriodBox = nullptr;
     // Row E: the last accepted reply
-    QLineEdit* Text1 = nullptr;
+    QLineEdit* replyBox = nullptr;
     // Below row E, outside the client area in every window style
-    QLineEdit* Text2 = nullptr;
-    QLineEdit* Text4 = nullptr;
-    QLineEdit* Text3 = nullptr;
-    QLineEdit* Text5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label12 = nullptr;
-    QPushButton* Cmd15 = nullptr;
-    QPushButton* Cmd20 = nullptr;
+    QLineEdit* reportedAlarmBox = nullptr;
+    QLineEdit* reportedSwrBox = nullptr;
+    QLineEdit* reportedMeterAlarmBox = nullptr;
+    QLineEdit* spareBox = nullptr;
+    QLabel* meterTextLabel = nullptr;
+    QLabel* spareLabel = nullptr;
+    QPushButton* testSwr15Button = nullptr;
+    QPushButton* testSwr20Button = nullptr;
 };
 
 // Sets a box's text with its start in view: most boxes are narrower than
@@ -79,15 +79,15 @@ MainControls BuildMainControls(QWidget* client);
 QRect PlacementTwips(QStringView name);
 
 struct MainMenu {
-    QMenu* mnuFile = nullptr;
-    QAction* mnuExit = nullptr;
-    QMenu* mnuStyle = nullptr;
-    QAction* mnuSmall = nullptr;
-    QAction* mnuVector = nullptr;
-    QAction* mnuSetup = nullptr;
-    QMenu* mnuHelp = nullptr;
-    QAction* mnuIndex = nullptr;
-    QAction* mnuAbout = nullptr;
+    QMenu* fileMenu = nullptr;
+    QAction* exitAction = nullptr;
+    QMenu* styleMenu = nullptr;
+    QAction* smallAction = nullptr;
+    QAction* vectorAction = nullptr;
+    QAction* setupAction = nullptr;
+    QMenu* helpMenu = nullptr;
+    QAction* indexAction = nullptr;
+    QAction* aboutAction = nullptr;
 };
 
 // The menu tree, with no item checked.

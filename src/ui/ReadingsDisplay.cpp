@@ -68,7 +68,7 @@ void CalcVector(StatusRecord& r)
 void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
                      const QLocale& locale)
 {
-    c.Label6->setText(r.meterText);
+    c.meterTextLabel->setText(r.meterText);
 
     CalcVector(r);
 
@@ -77,36 +77,36 @@ void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
     if (r.vectorGate > 15) {
         const std::array values{r.resistance, r.phase, r.impedance, r.reactance};
         for (std::size_t i = 0; i < values.size(); ++i)
-            SetBoxText(c.TxtVector[i], GeneralNumberText(values[i], locale));
+            SetBoxText(c.vectorBoxes[i], GeneralNumberText(values[i], locale));
     } else {
-        for (QLineEdit* box : c.TxtVector)
+        for (QLineEdit* box : c.vectorBoxes)
             SetBoxText(box, QStringLiteral("0.00"));
     }
 
     if (r.peakFlag == 0) {
-        c.Label35->hide();
-        c.Label36->show();
+        c.peakLabel->hide();
+        c.normalLabel->show();
     } else if (r.peakFlag == 1) {
-        c.Label35->show();
-        c.Label36->hide();
+        c.peakLabel->show();
+        c.normalLabel->hide();
     }
 
     const double mode = r.alarmSetting;
     if (mode >= 0 && mode <= 4 && mode == std::floor(mode)) {
         const auto setting = static_cast<qint32>(mode);
         const AlarmRow& row = AlarmTable[static_cast<std::size_t>(setting)];
-        c.LblAlarmMode->setText(QString::fromLatin1(row.caption));
+        c.alarmSettingLabel->setText(QString::fromLatin1(row.caption));
         alarmState = setting;
         // Off leaves the button as the last setting coloured it.
         if (setting != 0) {
             const bool alarm = (!row.needsPower || r.power > 1) && r.swr >= row.threshold;
-            SetButtonColour(c.CmdAlarm,
+            SetButtonColour(c.alarmButton,
                             alarm ? AlarmRed
-                                  : QApplication::palette(c.CmdAlarm).color(QPalette::Button));
+                                  : QApplication::palette(c.alarmButton).color(QPalette::Button));
         }
     }
 
-    c.LblPwr->setText(PowerText(r.power, locale));
-    SetBoxText(c.TxtSWR, SwrText(r.swr, locale));
-    c.LblW->show();
+    c.powerLabel->setText(PowerText(r.power, locale));
+    SetBoxText(c.swrBox, SwrText(r.swr, locale));
+    c.wattLabel->show();
 }

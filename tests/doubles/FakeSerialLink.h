@@ -20,7 +20,10 @@ public:
         calls << QStringLiteral("port %1").arg(n);
     }
     qint16 portNumber() const override { return port; }
-    void setLineSettings(const QString& s) override { calls << QStringLiteral("settings ") + s; }
+    void setLineSettings(const LineSettings& s) override
+    {
+        calls << QStringLiteral("settings ") + s.toString();
+    }
     void setReadLength(int n) override { calls << QStringLiteral("readLength %1").arg(n); }
     bool open() override
     {

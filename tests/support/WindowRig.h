@@ -5,7 +5,7 @@
 #include "FakeHostLink.h"
 #include "FakeSerialLink.h"
 #include "FakeSettingsStore.h"
-#include "Vossbridge.h"
+#include "MainWindow.h"
 
 #include <QTest>
 
@@ -13,7 +13,7 @@ struct WindowRig {
     FakeSettingsStore store;
     FakeSerialLink port;
     FakeHostLink host;
-    std::unique_ptr<Vossbridge> window;
+    std::unique_ptr<MainWindow> window;
     QStringList messages; // "title|text"
     QList<bool> timerRunningDuringMessage;
 
@@ -26,10 +26,10 @@ struct WindowRig {
 
     void create()
     {
-        window = std::make_unique<Vossbridge>(store, port, host);
-        window->ShowMessage = [this](const QString& text, const QString& title) {
+        window = std::make_unique<MainWindow>(store, port, host);
+        window->showMessage = [this](const QString& text, const QString& title) {
             messages << title + u'|' + text;
-            timerRunningDuringMessage << window->Timer1.isActive();
+            timerRunningDuringMessage << window->pollTimer().isActive();
         };
     }
     // Shows the window and waits for the open of its first activation.
@@ -48,8 +48,8 @@ struct WindowRig {
     // The user picks entry `entry` of the port list.
     void pick(int entry)
     {
-        c().Combo1->setCurrentIndex(entry);
-        Q_EMIT c().Combo1->activated(entry);
+        c().portList->setCurrentIndex(entry);
+        Q_EMIT c().portList->activated(entry);
     }
     void set(const QString& key, const QString& text)
     {

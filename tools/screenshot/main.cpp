@@ -2,13 +2,13 @@
 // meter simulator, the About dialog and the help window to PNG files in a
 // folder, and the 48 px icon to its icons/ subfolder. Used to make the
 // pictures in the README and docs/.
-#include "PortMap.h"
 #include "AppIcon.h"
 #include "DBusHostLink.h"
 #include "IniSettingsStore.h"
+#include "MainWindow.h"
 #include "MeterSimProcess.h"
+#include "PortMap.h"
 #include "QtSerialLink.h"
-#include "Vossbridge.h"
 
 #include <QApplication>
 #include <QDir>
@@ -40,10 +40,10 @@ int main(int argc, char* argv[])
     store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"), QStringLiteral("80"));
     QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });
     DBusHostLink host;
-    Vossbridge window(store, port, host);
+    MainWindow window(store, port, host);
 
     int accepted = 0;
-    QObject::connect(&window, &Vossbridge::tickFinished, &window,
+    QObject::connect(&window, &MainWindow::tickFinished, &window,
                      [&](TickOutcome o) { accepted += o == TickOutcome::Accepted ? 1 : 0; });
     window.show();
     if (!QTest::qWaitFor([&] { return accepted >= 5; }, 20000)) {
@@ -68,12 +68,12 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    window.mnuAbout_Click();
+    window.showAbout();
     QApplication::processEvents();
     if (!save(window.aboutDialog(), "about.png"))
         return 1;
 
-    window.mnuIndex_Click();
+    window.showHelpIndex();
     window.helpWindow()->resize(560, 420);
     QApplication::processEvents();
     return save(window.helpWindow(), "help.png") ? 0 : 1;

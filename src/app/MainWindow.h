@@ -1,0 +1,134 @@
+#pragma once
+
+#include "AboutDialog.h"
+#include "HelpWindow.h"
+#include "MainControls.h"
+#include "PollCycle.h"
+#include "StatusReply.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+
+class HostLink;
+class SerialLink;
+class SettingsStore;
+
+// The main window. It owns the run's state (the status record, the alarm
+// setting shown, the pending commands, the poll period) and reaches the
+// meter, the settings and the host only through the interfaces it is given.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(SettingsStore& store, SerialLink& port, HostLink& host, QWidget* parent = nullptr);
+
+    // Starts a metering run from the stored settings: position, height,
+    // style marks, poll period and port; when the port opens, a new host link
+    // and polling. Runs at the first show, after a port is chosen, and when
+    // the window is active again after activateOnReturn().
+    void activate();
+    // Stores position, port and alarm setting, closes the port and emits
+    // unloaded(), after which the program ends.
+    void shutDown();
+    // One poll of the meter, then the reports to the host.
+    void pollTick();
+    // The Alarm and Fast/Slow buttons: the command goes out after the next
+    // accepted reply.
+    void stepAlarm();
+    void togglePeak();
+    // The poll-period bar moved: restart the timer with its value and store it.
+    void applyPollPeriod();
+    // A pick in the port list: store the port and activate again on it.
+    void choosePort();
+    // The two hidden test buttons: one SWR report of 1.8 at alarm setting 1
+    // ("1.5") or 0.
+    void reportTestSwrAtAlarm15();
+    void reportTestSwrAtAlarmOff();
+    // Window styles: each sets the height, the check marks and stores both.
+    void showSetupStyle();
+    void showSmallStyle();
+    void showVectorStyle();
+    // The manual, TRX.hlp beside the program, in the help window.
+    void showHelpIndex();
+    // Releases the port and shows the About dialog without blocking; coming
+    // back to this window activates it again.
+    void showAbout();
+
+    // The next time this window becomes active, activate again: called when
+    // another window of the program (the About dialog) becomes active.
+    void activateOnReturn();
+
+    // The port failed under the program; it is closed already.
+    void portLost(const QString& reason);
+    // The lost port is open again by itself: poll it afresh.
+    void portRecovered();
+    // A host has appeared on the bus: link to it without waiting for the
+    // next activation.
+    void linkHostAgain();
+
+    const MainControls& controls() const { return controls_; }
+    const MainMenu& menu() const { return menu_; }
+    AboutDialog* aboutDialog() const { return about_; }
+    HelpWindow* helpWindow() const { return help_; }
+    const StatusRecord& statusRecord() const { return record_; }
+    const PendingCommands& pendingCommands() const { return pending_; }
+    // The meter's alarm setting last shown, 0 to 4; 0 until a reply says otherwise.
+    qint32 alarmState() const { return alarmState_; }
+    // Poll period in milliseconds, as the poll-period bar last set it.
+    qint16 pollPeriod() const { return pollPeriod_; }
+    QTimer& pollTimer() { return pollTimer_; }
+
+    // The window's geometry in twips: where its client area stands, and its
+    // height with title bar, menu bar and frame as the stored heights count them.
+    float leftTwips() const;
+    float topTwips() const;
+    float outerHeightTwips() const;
+
+    // Finds the system-information program for the About dialog; tests replace it.
+    SystemInfoFinder findSystemInfo = FindSystemInfoOnPath;
+    // Shows a message with an OK button and waits for it; tests answer it.
+    std::function<void(const QString& text, const QString& title)> showMessage;
+
+Q_SIGNALS:
+    void tickFinished(TickOutcome outcome);
+    // Shutdown has stored the settings; the program ends now.
+    void unloaded();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void showReply(const QString& reply);
+    void refreshReadings();
+    void reportToHost();
+    void reportPortUnavailable();
+    void writeFirstRunDefaults();
+    qint16 storedPollPeriod();
+    void setOuterHeightTwips(float twips);
+    void setStyle(float heightTwips, const QAction* chosen);
+    // One report; false when the link is empty or the call failed, which
+    // empties the link.
+    bool report(int code, int index, double value);
+    void updateTitle();
+
+    SettingsStore& store_;
+    SerialLink& port_;
+    HostLink& host_;
+    MainControls controls_;
+    MainMenu menu_;
+    QTimer pollTimer_;
+    qint16 pollPeriod_ = 0;
+    StatusRecord record_;
+    qint32 alarmState_ = 0;
+    PendingCommands pending_;
+    PollCycle pollCycle_;
+    bool shown_ = false;
+    bool portLost_ = false;
+    bool hostTried_ = false;
+    bool activateOnReturn_ = false;
+    QPointer<AboutDialog> about_;
+    HelpWindow* help_ = nullptr;
+};
