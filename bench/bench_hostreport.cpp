@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One tick's two reports to the reference host, round trip on the session bus.
 #include "DBusHostLink.h"
 #include "HostProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Share of ticks that accept one whole reply when the window polls the meter
 // simulator through a real QSerialPort, over 2000 ticks at each period.
 #include "Station.h"

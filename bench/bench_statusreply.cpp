@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deciding on and decoding one meter reply, the work every tick does.
 #include "StatusReply.h"
 

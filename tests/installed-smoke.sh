@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the installed Vossbridge from an unpacked package root against the
 # installed meter simulator and reference host, on the current session bus.
 # Usage: tests/installed-smoke.sh ROOT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The D-Bus host link against the reference host on a private session bus.
 #include "DBusHostLink.h"
 #include "HostProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window reporting the meter simulator's readings to the reference host
 // on a private session bus, and riding out a host that fails.
 #include "HostProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window polling the meter simulator through a real QSerialPort on a
 // pseudo-terminal, with the settings in a scratch INI file.
 #include "Station.h"
@@ -119,6 +120,65 @@ private Q_SLOTS:
             !station.window->windowTitle().contains(QStringLiteral("port lost")), 10000);
         QVERIFY(station.pollsOn(20));
         QTRY_VERIFY(pluggedIn.received().count(QStringLiteral(";P?")) >= 20);
+    }
+
+    // Found by driving the window by hand: after a loss, a pick that fails or
+    // Help > About must leave the lost device alone until the user says so.
+    void lostDeviceStaysClosedUntilTheUserReturns_data()
+    {
+        QTest::addColumn<bool>("viaAbout");
+        QTest::newRow("a pick of a port that can't be opened") << false;
+        QTest::newRow("Help > About") << true;
+    }
+    void lostDeviceStaysClosedUntilTheUserReturns()
+    {
+        QFETCH(bool, viaAbout);
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("meter"));
+        const QString other = dir.filePath(QStringLiteral("other"));
+        Station station(50, {QStringLiteral("--link"), name});
+        station.store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), name);
+        station.store.save(QStringLiteral("Ports"), QStringLiteral("Com7"), other);
+        QStringList messages;
+        station.window->showMessage = [&](const QString& text, const QString&) {
+            messages << text;
+        };
+        QVERIFY(station.reachSteadyState());
+        QVERIFY(QTest::qWaitForWindowActive(station.window.get()));
+
+        station.sim.send(QStringLiteral("hangup"));
+        QTRY_VERIFY(station.window->windowTitle().contains(QStringLiteral("port lost")));
+        QTRY_VERIFY(!station.sim.isRunning());
+        if (viaAbout) {
+            station.window->showAbout();
+            QVERIFY(QTest::qWaitForWindowActive(station.window->aboutDialog()));
+        } else {
+            const auto list = station.window->controls().portList;
+            list->setCurrentIndex(6);
+            Q_EMIT list->activated(6);
+            QCOMPARE(messages.size(), 1);
+        }
+
+        // Both devices appear; neither is opened behind the user's back.
+        MeterSimProcess back({QStringLiteral("--link"), name});
+        MeterSimProcess picked({QStringLiteral("--link"), other});
+        QVERIFY(!back.devicePath().isEmpty() && !picked.devicePath().isEmpty());
+        QTest::qWait(3 * QtSerialLink::ReopenIntervalMs);
+        QVERIFY(!station.port.isOpen());
+        QVERIFY(back.received().isEmpty());
+        QVERIFY(picked.received().isEmpty());
+
+        // Returning to the window, or picking a port, opens and polls it.
+        if (viaAbout) {
+            station.window->activateWindow();
+        } else {
+            const auto list = station.window->controls().portList;
+            list->setCurrentIndex(4);
+            Q_EMIT list->activated(4);
+        }
+        QVERIFY(station.pollsOn(10));
+        QTRY_VERIFY(back.received().count(QStringLiteral(";P?")) >= 10);
+        QVERIFY(picked.received().isEmpty());
     }
 };
 

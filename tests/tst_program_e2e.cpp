@@ -1,12 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program itself, offscreen, polling the meter simulator through a
 // scratch settings folder that maps Com5 to the simulator's line.
 #include "HostProcess.h"
 #include "MeterSimProcess.h"
+#include "VirtualDisplay.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -34,12 +37,17 @@ bool HoldsDevice(qint64 pid, const QString& device)
     }
     return false;
 }
-// The program with its settings in `config`, offscreen.
-void Start(QProcess& program, const QTemporaryDir& config)
+// The program with its settings in `config`, offscreen or on an X display.
+void Start(QProcess& program, const QTemporaryDir& config, const QString& display = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (display.isEmpty()) {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), display);
+    }
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.start(QStringLiteral(VOSSBRIDGE_BIN_DIR "/vossbridge"), {});
@@ -155,6 +163,45 @@ private Q_SLOTS:
                                "Alarm=2", "ComPort=5"})
             QVERIFY2(kept.contains(QString::fromLatin1(kv)), kv);
         QCOMPARE(kept.size(), 12);
+    }
+
+    // Found on an X server: under a window manager the window climbed by its
+    // title bar's height at every start. Start, exit, start leaves it put.
+    void positionHoldsAcrossStarts_data()
+    {
+        QTest::addColumn<QString>("windowManager");
+        QTest::newRow("no window manager") << QString();
+        QTest::newRow("openbox") << QStringLiteral("openbox");
+    }
+    void positionHoldsAcrossStarts()
+    {
+        QFETCH(QString, windowManager);
+        if (!windowManager.isEmpty() && QStandardPaths::findExecutable(windowManager).isEmpty())
+            QSKIP("no window manager installed; scripts/deps installs openbox");
+        VirtualDisplay x(windowManager);
+        if (x.display().isEmpty())
+            QSKIP("no Xvfb; scripts/deps installs it");
+        MeterSimProcess sim;
+        QTemporaryDir config;
+        {
+            QSettings ini(IniPath(config), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("Ports/Com5"), sim.devicePath());
+            ini.setValue(QStringLiteral("StartUp/Position-Left"), QStringLiteral("3000"));
+            ini.setValue(QStringLiteral("StartUp/Position-Top"), QStringLiteral("1200"));
+        }
+        for (int start = 0; start < 3; ++start) {
+            QProcess program;
+            Start(program, config, x.display());
+            QVERIFY(program.waitForStarted());
+            const qsizetype polls = sim.received().count(QStringLiteral(";P?"));
+            QTRY_VERIFY_WITH_TIMEOUT(sim.received().count(QStringLiteral(";P?")) > polls + 3,
+                                     20000);
+            program.terminate();
+            QVERIFY(program.waitForFinished(10000));
+            QVERIFY(StartUpKeys(config).contains(QStringLiteral("Position-Left=3000")));
+            QVERIFY2(StartUpKeys(config).contains(QStringLiteral("Position-Top=1200")),
+                     qPrintable(StartUpKeys(config).join(u' ')));
+        }
     }
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWindow.h"
 
 #include "AppIcon.h"
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cmath>
 
@@ -229,6 +231,11 @@ void MainWindow::shutDown()
 
 void MainWindow::activate()
 {
+    // Choosing the port's list entry activates again inside this one; only
+    // the outermost activation tells the log what came of it.
+    ++activationDepth_;
+    const auto leave = qScopeGuard([this] { --activationDepth_; });
+
     // Only "Position-Left" marks a first run; its absence resets every key.
     if (store_.read(Keys::PositionLeft.group, Keys::PositionLeft.name).isEmpty())
         writeFirstRunDefaults();
@@ -279,6 +286,9 @@ void MainWindow::activate()
     hostTried_ = true;
     updateTitle();
     pollTimer_.start();
+    if (activationDepth_ == 1)
+        qCInfo(lcApp).noquote() << "polling port" << port_.portNumber() << "every"
+                                << pollTimer_.interval() << "ms";
 }
 
 void MainWindow::reportPortUnavailable()

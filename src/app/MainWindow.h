@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "AboutDialog.h"
@@ -129,6 +130,7 @@ private:
     bool portLost_ = false;
     bool hostTried_ = false;
     bool activateOnReturn_ = false;
+    int activationDepth_ = 0;
     QPointer<AboutDialog> about_;
     HelpWindow* help_ = nullptr;
 };

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TerminationSignals.h"
 
 #include "AppLog.h"
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,14 +15,17 @@ int pipeFds[2] = {-1, -1};
 
 extern "C" void OnSignal(int signalNumber)
 {
+    // The interrupted code may be about to read errno.
+    const int savedErrno = errno;
     const char byte = static_cast<char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], &byte, 1);
+    errno = savedErrno;
 }
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeFds) != 0) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds) != 0) {
         qCWarning(lcApp) << "can't watch for SIGINT and SIGTERM";
         return;
     }

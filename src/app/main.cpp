@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "MainWindow.h"
@@ -6,12 +7,61 @@
 #include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <cstring>
+
+namespace {
+void SetNames()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Vossbridge"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vossbridge"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(
+        VOSSBRIDGE_VERSION "\n"
+                           "Licence GPL-3.0-or-later: GNU GPL version 3 or later "
+                           "<https://gnu.org/licenses/gpl.html>.\n"
+                           "This is free software: you are free to change and redistribute it.\n"
+                           "There is no warranty."));
+}
+
+void DescribeOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Shows a power and SWR meter's readings and reports them to a "
+                       "station-control program."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// --help and --version answer without a window system, over ssh say, so they
+// are handled before anything opens a display.
+bool AsksForHelpOrVersion(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    if (AsksForHelpOrVersion(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        SetNames();
+        QCommandLineParser parser;
+        DescribeOptions(parser);
+        parser.process(core); // prints and exits
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Vossbridge"));
-    QApplication::setApplicationName(QStringLiteral("Vossbridge"));
+    SetNames();
+    QCommandLineParser parser;
+    DescribeOptions(parser);
+    parser.process(app);
 
     IniSettingsStore store;
     QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "DBusHostLink.h"
 
 #include "HostLog.h"
@@ -96,9 +97,12 @@ void DBusHostLink::createLink()
             << "the host's target" << path << "does not offer" << TargetInterface;
         return;
     }
+    // Activation may link twice in a row; the log tells only of a new target.
+    const bool sameTarget = target_ && target_->path() == path;
     target_ = std::make_unique<OrgVossbridgeHost1TargetInterface>(ServiceName, path, bus_);
     target_->setTimeout(CallTimeoutMs);
-    qCInfo(lcHost).noquote() << "linked to the host's target" << path;
+    if (!sameTarget)
+        qCInfo(lcHost).noquote() << "linked to the host's target" << path;
 }
 
 bool DBusHostLink::reportValue(int code, int index, double value, const QString& text)

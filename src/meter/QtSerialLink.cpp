@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "QtSerialLink.h"
 
 #include "MeterLog.h"
@@ -92,7 +93,8 @@ bool QtSerialLink::open()
     }
     errorText_.clear();
     state_ = State::Open;
-    qCInfo(lcMeter).noquote() << "port" << portNumber_ << "open on" << path;
+    // The window says when it polls; a nested activation opens twice.
+    qCDebug(lcMeter).noquote() << "port" << portNumber_ << "open on" << path;
     return true;
 }
 

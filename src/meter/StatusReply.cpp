@@ -1,8 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "StatusReply.h"
 
 #include <cmath>
 #include <limits>
-
 
 bool IsStatusReply(QStringView reply)
 {
@@ -30,4 +30,3 @@ void DecodeStatusReply(QStringView reply, StatusRecord& record)
     record.vectorGate = LeadingNumber(Field(reply, 35, 4));
     record.swr = LeadingNumber(Field(reply, 40, 4));
 }
-

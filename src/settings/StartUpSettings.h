@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "SettingKey.h"
@@ -27,11 +28,9 @@ inline const SettingKey<bool> SmallStyle{Group, QStringLiteral("mnuSmall"), fals
                                          BoolText};
 inline const SettingKey<bool> VectorStyle{Group, QStringLiteral("mnuVector"), false, StoredBool,
                                           BoolText};
-inline const SettingKey<qint16> PortNumber{
-    Group, QStringLiteral("ComPort"), 5, StrictInt16,
-    [](qint16 n) { return QString::number(n); }};
+inline const SettingKey<qint16> PortNumber{Group, QStringLiteral("ComPort"), 5, StrictInt16,
+                                           [](qint16 n) { return QString::number(n); }};
 // The poll period in milliseconds; the window also holds it to its scroll bar's range.
-inline const SettingKey<qint16> PollPeriod{
-    Group, QStringLiteral("Pollrate"), 80, StrictInt16,
-    [](qint16 n) { return QString::number(n); }};
+inline const SettingKey<qint16> PollPeriod{Group, QStringLiteral("Pollrate"), 80, StrictInt16,
+                                           [](qint16 n) { return QString::number(n); }};
 } // namespace StartUpSettings

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "AboutDialog.h"
 
 #include "AppIcon.h"
@@ -73,8 +74,8 @@ AboutDialog::AboutDialog(SystemInfoFinder findProgram, QWidget* parent)
 
     disclaimerLabel =
         MakeLabel(this, "lblDisclaimer",
-                  QStringLiteral("Free software by radio amateurs, with no warranty: check what it "
-                                 "reports before you rely on it."),
+                  QStringLiteral("Free software under the GNU GPL, version 3 or later, with no "
+                                 "warranty: check what it reports before you rely on it."),
                   Twips(255, 2625, 3870, 825), true);
     disclaimerLabel->setWordWrap(true);
 
@@ -106,10 +107,7 @@ AboutDialog::AboutDialog(SystemInfoFinder findProgram, QWidget* parent)
 void AboutDialog::showVersion()
 {
     setWindowTitle(QStringLiteral("About ") + AppTitle);
-    versionLabel->setText(QStringLiteral("Version %1.%2.%3")
-                              .arg(VOSSBRIDGE_VERSION_MAJOR)
-                              .arg(VOSSBRIDGE_VERSION_MINOR)
-                              .arg(VOSSBRIDGE_VERSION_PATCH));
+    versionLabel->setText(QStringLiteral("Version " VOSSBRIDGE_VERSION));
     titleLabel->setText(AppTitle);
 }
 

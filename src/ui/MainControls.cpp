@@ -1,62 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainControls.h"
 
 #include <QMenu>
 #include <QStringList>
 
 namespace {
-struct Placement {
-    QStringView name;
-    int left, top, width, height; // twips
+// A control's rectangle on the grid, in twips.
+struct Twips {
+    int left, top, width, height;
 };
 
-// Every control's rectangle in one place.
-constexpr std::array Placements{
-    // Row A
-    Placement{u"Label4", 120, 120, 615, 255},
-    Placement{u"LblPwr", 720, 120, 735, 255},
-    Placement{u"LblW", 1440, 120, 255, 255},
-    Placement{u"Label5", 2040, 120, 615, 255},
-    Placement{u"TxtSWR", 2640, 120, 735, 285},
-    Placement{u"Label35", 840, 360, 615, 255},
-    Placement{u"Label36", 840, 360, 615, 255},
-    // Row B
-    Placement{u"Label7", 120, 720, 615, 255},
-    Placement{u"LblRange", 720, 720, 735, 255},
-    Placement{u"CmdAlarm", 1560, 720, 615, 255},
-    Placement{u"LblAlarmMode", 2160, 720, 495, 255},
-    Placement{u"CmdPower", 2760, 720, 975, 255},
-    // Row C
-    Placement{u"TxtVector(0)", 120, 1200, 615, 285},
-    Placement{u"TxtVector(1)", 1080, 1200, 615, 285},
-    Placement{u"TxtVector(2)", 2040, 1200, 615, 285},
-    Placement{u"TxtVector(3)", 3000, 1200, 615, 285},
-    Placement{u"Label8", 0, 1560, 855, 255},
-    Placement{u"Label9", 960, 1560, 855, 255},
-    Placement{u"Label10", 1920, 1560, 855, 255},
-    Placement{u"Label11", 2880, 1560, 855, 255},
-    // Row D
-    Placement{u"Combo1", 120, 1920, 855, 315},
-    Placement{u"HScroll1", 1440, 1920, 1575, 255},
-    Placement{u"TxtPollrate", 3000, 1920, 615, 285},
-    // Row E
-    Placement{u"Text1", 120, 2400, 3615, 285},
-    // Below row E
-    Placement{u"Text2", 120, 2880, 735, 285},
-    Placement{u"Text4", 1800, 2880, 735, 285},
-    Placement{u"Text3", 120, 3240, 735, 285},
-    Placement{u"Text5", 1800, 3240, 735, 285},
-    Placement{u"Label6", 120, 3600, 975, 255},
-    Placement{u"Label12", 1800, 3600, 975, 255},
-    Placement{u"Cmd15", 600, 4800, 495, 255},
-    Placement{u"Cmd20", 600, 5160, 495, 255},
-};
-
-template <typename Widget> Widget* Place(Widget* widget, QStringView name)
+template <typename Widget> Widget* Place(Widget* widget, QStringView name, Twips at)
 {
-    const QRect twips = PlacementTwips(name);
-    Q_ASSERT_X(!twips.isEmpty(), "Place", "control without a placement");
     widget->setObjectName(name.toString());
-    widget->setGeometry(FromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
+    widget->setGeometry(FromTwips(at.left, at.top, at.width, at.height));
     return widget;
 }
 
@@ -69,9 +26,10 @@ enum Look : unsigned {
     Hidden = 16,
 };
 
-QLabel* MakeLabel(QWidget* client, QStringView name, const QString& caption, unsigned look)
+QLabel* MakeLabel(QWidget* client, QStringView name, Twips at, const QString& caption,
+                  unsigned look)
 {
-    auto* label = Place(new QLabel(caption, client), name);
+    auto* label = Place(new QLabel(caption, client), name, at);
     if (look & Border)
         label->setFrameStyle(QFrame::Box | QFrame::Plain);
     if (look & Centred)
@@ -93,28 +51,19 @@ QLabel* MakeLabel(QWidget* client, QStringView name, const QString& caption, uns
     return label;
 }
 
-QLineEdit* MakeBox(QWidget* client, QStringView name, const QString& text = {})
+QLineEdit* MakeBox(QWidget* client, QStringView name, Twips at, const QString& text = {})
 {
-    return Place(new QLineEdit(text, client), name);
+    return Place(new QLineEdit(text, client), name, at);
 }
 
-QPushButton* MakeButton(QWidget* client, QStringView name, const QString& caption)
+QPushButton* MakeButton(QWidget* client, QStringView name, Twips at, const QString& caption)
 {
-    auto* button = Place(new QPushButton(caption, client), name);
+    auto* button = Place(new QPushButton(caption, client), name, at);
     // Buttons keep their place in the focus order when clicked, as text boxes do.
     button->setAutoDefault(false);
     return button;
 }
 } // namespace
-
-QRect PlacementTwips(QStringView name)
-{
-    for (const Placement& p : Placements) {
-        if (p.name == name)
-            return {p.left, p.top, p.width, p.height};
-    }
-    return {};
-}
 
 MainControls BuildMainControls(QWidget* client)
 {
@@ -127,32 +76,45 @@ MainControls BuildMainControls(QWidget* client)
 
     MainControls c;
     const QString none;
-    c.powerCaption = MakeLabel(client, u"Label4", QStringLiteral("Power"), Border);
-    c.powerLabel = MakeLabel(client, u"LblPwr", none, Border | Centred | Reading | Large);
-    c.wattLabel = MakeLabel(client, u"LblW", QStringLiteral("W"), Centred | Large | Hidden);
-    c.swrCaption = MakeLabel(client, u"Label5", QStringLiteral("SWR"), Border);
-    c.swrBox = MakeBox(client, u"TxtSWR");
-    c.peakLabel = MakeLabel(client, u"Label35", QStringLiteral("Peak"), Centred | Large | Hidden);
-    c.normalLabel = MakeLabel(client, u"Label36", QStringLiteral("Norm"), Centred | Large | Hidden);
+    c.powerCaption =
+        MakeLabel(client, u"Label4", {120, 120, 615, 255}, QStringLiteral("Power"), Border);
+    c.powerLabel = MakeLabel(client, u"LblPwr", {720, 120, 735, 255}, none,
+                             Border | Centred | Reading | Large);
+    c.wattLabel = MakeLabel(client, u"LblW", {1440, 120, 255, 255}, QStringLiteral("W"),
+                            Centred | Large | Hidden);
+    c.swrCaption =
+        MakeLabel(client, u"Label5", {2040, 120, 615, 255}, QStringLiteral("SWR"), Border);
+    c.swrBox = MakeBox(client, u"TxtSWR", {2640, 120, 735, 285});
+    c.peakLabel = MakeLabel(client, u"Label35", {840, 360, 615, 255}, QStringLiteral("Peak"),
+                            Centred | Large | Hidden);
+    c.normalLabel = MakeLabel(client, u"Label36", {840, 360, 615, 255}, QStringLiteral("Norm"),
+                              Centred | Large | Hidden);
 
-    c.rangeCaption = MakeLabel(client, u"Label7", QStringLiteral("Range"), Border);
-    c.rangeLabel =
-        MakeLabel(client, u"LblRange", QStringLiteral("200W"), Border | Centred | Reading | Large);
-    c.alarmButton = MakeButton(client, u"CmdAlarm", QStringLiteral("Alarm"));
+    c.rangeCaption =
+        MakeLabel(client, u"Label7", {120, 720, 615, 255}, QStringLiteral("Range"), Border);
+    c.rangeLabel = MakeLabel(client, u"LblRange", {720, 720, 735, 255}, QStringLiteral("200W"),
+                             Border | Centred | Reading | Large);
+    c.alarmButton = MakeButton(client, u"CmdAlarm", {1560, 720, 615, 255}, QStringLiteral("Alarm"));
     // The alarm colour is drawn from the button's own palette.
     c.alarmButton->setAutoFillBackground(true);
-    c.alarmSettingLabel = MakeLabel(client, u"LblAlarmMode", QStringLiteral("2.0"),
-                                    Border | Centred | Reading | Large);
-    c.peakButton = MakeButton(client, u"CmdPower", QStringLiteral("Fast/Slow"));
+    c.alarmSettingLabel = MakeLabel(client, u"LblAlarmMode", {2160, 720, 495, 255},
+                                    QStringLiteral("2.0"), Border | Centred | Reading | Large);
+    c.peakButton =
+        MakeButton(client, u"CmdPower", {2760, 720, 975, 255}, QStringLiteral("Fast/Slow"));
 
     for (int i = 0; i < 4; ++i)
-        c.vectorBoxes[i] = MakeBox(client, QStringLiteral("TxtVector(%1)").arg(i));
-    c.resistanceCaption = MakeLabel(client, u"Label8", QStringLiteral("Resistance"), Centred);
-    c.phaseCaption = MakeLabel(client, u"Label9", QStringLiteral("Phase"), Centred);
-    c.impedanceCaption = MakeLabel(client, u"Label10", QStringLiteral("Impedance"), Centred);
-    c.reactanceCaption = MakeLabel(client, u"Label11", QStringLiteral("Reactance"), Centred);
+        c.vectorBoxes[i] = MakeBox(client, QStringLiteral("TxtVector(%1)").arg(i),
+                                   {120 + 960 * i, 1200, 615, 285});
+    c.resistanceCaption =
+        MakeLabel(client, u"Label8", {0, 1560, 855, 255}, QStringLiteral("Resistance"), Centred);
+    c.phaseCaption =
+        MakeLabel(client, u"Label9", {960, 1560, 855, 255}, QStringLiteral("Phase"), Centred);
+    c.impedanceCaption =
+        MakeLabel(client, u"Label10", {1920, 1560, 855, 255}, QStringLiteral("Impedance"), Centred);
+    c.reactanceCaption =
+        MakeLabel(client, u"Label11", {2880, 1560, 855, 255}, QStringLiteral("Reactance"), Centred);
 
-    c.portList = Place(new QComboBox(client), u"Combo1");
+    c.portList = Place(new QComboBox(client), u"Combo1", {120, 1920, 855, 315});
     c.portList->setEditable(true);
     c.portList->setInsertPolicy(QComboBox::NoInsert);
     // The ninth entry's trailing blank is part of its text.
@@ -171,26 +133,27 @@ MainControls BuildMainControls(QWidget* client)
     QObject::connect(c.portList, &QComboBox::currentIndexChanged, c.portList,
                      [combo = c.portList] { combo->lineEdit()->setCursorPosition(0); });
 
-    c.pollPeriodBar = Place(new QScrollBar(Qt::Horizontal, client), u"HScroll1");
+    c.pollPeriodBar =
+        Place(new QScrollBar(Qt::Horizontal, client), u"HScroll1", {1440, 1920, 1575, 255});
     c.pollPeriodBar->setRange(50, 5000);
     c.pollPeriodBar->setSingleStep(10);
     c.pollPeriodBar->setPageStep(100);
     c.pollPeriodBar->setValue(50);
     c.pollPeriodBar->setFocusPolicy(Qt::StrongFocus);
-    c.pollPeriodBox = MakeBox(client, u"TxtPollrate");
+    c.pollPeriodBox = MakeBox(client, u"TxtPollrate", {3000, 1920, 615, 285});
 
-    c.replyBox = MakeBox(client, u"Text1");
+    c.replyBox = MakeBox(client, u"Text1", {120, 2400, 3615, 285});
 
     // All four start with the same text.
     const QString text2 = QStringLiteral("Text2");
-    c.reportedAlarmBox = MakeBox(client, u"Text2", text2);
-    c.reportedSwrBox = MakeBox(client, u"Text4", text2);
-    c.reportedMeterAlarmBox = MakeBox(client, u"Text3", text2);
-    c.spareBox = MakeBox(client, u"Text5", text2);
-    c.meterTextLabel = MakeLabel(client, u"Label6", none, Border);
-    c.spareLabel = MakeLabel(client, u"Label12", none, Border);
-    c.testSwr15Button = MakeButton(client, u"Cmd15", QStringLiteral("1.5"));
-    c.testSwr20Button = MakeButton(client, u"Cmd20", QStringLiteral("2.0"));
+    c.reportedAlarmBox = MakeBox(client, u"Text2", {120, 2880, 735, 285}, text2);
+    c.reportedSwrBox = MakeBox(client, u"Text4", {1800, 2880, 735, 285}, text2);
+    c.reportedMeterAlarmBox = MakeBox(client, u"Text3", {120, 3240, 735, 285}, text2);
+    c.spareBox = MakeBox(client, u"Text5", {1800, 3240, 735, 285}, text2);
+    c.meterTextLabel = MakeLabel(client, u"Label6", {120, 3600, 975, 255}, none, Border);
+    c.spareLabel = MakeLabel(client, u"Label12", {1800, 3600, 975, 255}, none, Border);
+    c.testSwr15Button = MakeButton(client, u"Cmd15", {600, 4800, 495, 255}, QStringLiteral("1.5"));
+    c.testSwr20Button = MakeButton(client, u"Cmd20", {600, 5160, 495, 255}, QStringLiteral("2.0"));
 
     const std::array<QWidget*, 18> focusOrder{c.swrBox,
                                               c.replyBox,

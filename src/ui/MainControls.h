@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QAction>
@@ -22,8 +23,9 @@ constexpr QRect FromTwips(int left, int top, int width, int height)
 // The client area when the window is created, in twips.
 inline constexpr QSize ClientSizeTwips{3780, 5700};
 
-// The controls of the main window's grid, each named as the window's
-// handlers know it and placed from one table of rectangles.
+// The controls of the main window's grid. BuildMainControls() is the one
+// table that gives each member its object name (the control's old name, by
+// which tests and debugging find it) and its rectangle.
 struct MainControls {
     // Row A: power and SWR
     QLabel* powerCaption = nullptr;
@@ -52,6 +54,8 @@ struct MainControls {
     // Row E: the last accepted reply
     QLineEdit* replyBox = nullptr;
     // Below row E, outside the client area in every window style
+    // What the last tick reported to the host: alarm setting, meter alarm
+    // field and SWR; the spare box and label keep their first texts.
     QLineEdit* reportedAlarmBox = nullptr;
     QLineEdit* reportedSwrBox = nullptr;
     QLineEdit* reportedMeterAlarmBox = nullptr;
@@ -71,12 +75,9 @@ inline void SetBoxText(QLineEdit* box, const QString& text)
 }
 
 // Creates the controls on `client` in their state when the window is created,
-// with the keyboard focus order set.
+// with the keyboard focus order set: one line a control, with its object
+// name and its rectangle in twips.
 MainControls BuildMainControls(QWidget* client);
-
-// The window's rectangle of a control, by name, in twips; an empty rectangle
-// for a name the window does not have.
-QRect PlacementTwips(QStringView name);
 
 struct MainMenu {
     QMenu* fileMenu = nullptr;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vossbridge-host: a reference host for Vossbridge's reports. It owns the bus
 // name org.vossbridge.Host1 on the session bus and prints each report as one
 // line: time, code, index, value and the quoted text.

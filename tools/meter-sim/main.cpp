@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vossbridge-meter-sim: a scriptable power and SWR meter on a pseudo-terminal.
 // Prints the path of the line's device first, then one line per command
 // received, with a timestamp.

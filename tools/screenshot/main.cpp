@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vossbridge-screenshot: renders the main window, after a few replies from the
 // meter simulator, the About dialog and the help window to PNG files in a
 // folder, and the 48 px icon to its icons/ subfolder. Used to make the
