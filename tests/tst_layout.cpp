@@ -39,7 +39,7 @@ private Q_SLOTS:
         row("Label36", "QLabel", {56, 24, 41, 17}, "Norm", true);
         row("Label7", "QLabel", {8, 48, 41, 17}, "Range");
         row("LblRange", "QLabel", {48, 48, 49, 17}, "200W");
-        row("CmdAlarm", "QPushButton", {104, 48, 41, 17}, "Alarm");
+        row("CmdAlarm", "AlarmButton", {104, 48, 41, 17}, "Alarm");
         row("LblAlarmMode", "QLabel", {144, 48, 33, 17}, "2.0");
         row("CmdPower", "QPushButton", {184, 48, 65, 17}, "Fast/Slow");
         row("TxtVector(0)", "QLineEdit", {8, 80, 41, 19}, "");
@@ -142,7 +142,7 @@ private Q_SLOTS:
         QStringList captions;
         for (QAction* a : top)
             captions << a->text();
-        QCOMPARE(captions, QStringList({"&File", "&Style", "&Help"}));
+        QCOMPARE(captions, QStringList({"&File", "&Style", "&Tools", "&Help"}));
         const auto items = [](QAction* menu) {
             QStringList texts;
             for (QAction* a : menu->menu()->actions()) {
@@ -156,7 +156,11 @@ private Q_SLOTS:
         QCOMPARE(items(top[0]), QStringList{"mnuExit=&Exit"});
         QCOMPARE(items(top[1]),
                  QStringList({"mnuSmall=&Small", "mnuVector=&Vector", "mnuSetup=&Setup"}));
-        QCOMPARE(items(top[2]), QStringList({"mnuIndex=&Index", "mnuAbout=&About"}));
+        QCOMPARE(items(top[2]), QStringList({"mnuSerialDevice=Serial &Device...",
+                                             "mnuMeterWindow=&Meter Window",
+                                             "mnuRecord=&Record Readings...",
+                                             "mnuSettings=S&ettings..."}));
+        QCOMPARE(items(top[3]), QStringList({"mnuIndex=&Index", "mnuAbout=&About"}));
     }
 
     void focusOrderStartsAtSwr()

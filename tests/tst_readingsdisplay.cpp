@@ -16,7 +16,7 @@ struct Readings {
         record = r;
         RefreshReadings(c, record, alarmState, locale);
     }
-    QColor alarmColour() const { return c.alarmButton->palette().color(QPalette::Button); }
+    QColor alarmColour() const { return c.alarmButton->faceColour(); }
 };
 
 QColor ButtonFace()

@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScopeGuard>
+#include <QStatusBar>
 #include <algorithm>
 #include <cmath>
 
@@ -49,8 +50,7 @@ MainWindow::MainWindow(SettingsStore& store, SerialLink& port, HostLink& host, Q
         FromTwips(0, 0, ClientSizeTwips.width(), ClientSizeTwips.height()).size();
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
 
-    for (int i = 0; i < controls_.portList->count(); ++i)
-        controls_.portList->setItemData(i, DeviceForPort(store_, i + 1), Qt::ToolTipRole);
+    showPortDevices();
 
     pollTimer_.setObjectName(QStringLiteral("Timer1"));
     pollTimer_.setTimerType(Qt::PreciseTimer);
@@ -138,8 +138,48 @@ float MainWindow::outerHeightTwips() const
 
 void MainWindow::setOuterHeightTwips(float twips)
 {
+    heightTwips_ = twips;
     const int client = std::max(0, qRound((twips - DecorationTwips) / TwipsPerPixel));
-    resize(width(), client + menuBar()->sizeHint().height());
+    const int status =
+        statusPanel_ && statusBar()->isVisible() ? statusBar()->sizeHint().height() : 0;
+    resize(width(), client + menuBar()->sizeHint().height() + status);
+}
+
+StatusPanel* MainWindow::statusPanel()
+{
+    if (statusPanel_)
+        return statusPanel_;
+    // Below the rows, and hidden while it has nothing to say, so the window
+    // styles show the same rows with or without it.
+    statusPanel_ = new StatusPanel(this);
+    statusBar()->addWidget(statusPanel_, 1);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->hide();
+    connect(statusPanel_, &StatusPanel::contentsChanged, this, [this] {
+        statusBar()->setVisible(!statusPanel_->isEmpty());
+        if (heightTwips_ > 0)
+            setOuterHeightTwips(heightTwips_);
+    });
+    return statusPanel_;
+}
+
+void MainWindow::showPortDevices()
+{
+    for (int i = 0; i < controls_.portList->count(); ++i)
+        controls_.portList->setItemData(i, DeviceForPort(store_, i + 1), Qt::ToolTipRole);
+}
+
+bool MainWindow::alarmShown() const
+{
+    return controls_.alarmButton->faceColour() == AlarmRed;
+}
+
+void MainWindow::setMeterAvailable(bool available)
+{
+    if (available == meterAvailable_)
+        return;
+    meterAvailable_ = available;
+    Q_EMIT meterAvailable(available);
 }
 
 void MainWindow::writeFirstRunDefaults()
@@ -205,6 +245,7 @@ void MainWindow::showAbout()
     // Whatever state the port is in, lost included: a lost port's retry
     // would otherwise reopen it behind the dialog.
     port_.close();
+    setMeterAvailable(false);
     if (!about_) {
         about_ = new AboutDialog(findSystemInfo, this);
         // Any time the dialog is the active window, coming back here is an
@@ -263,9 +304,11 @@ void MainWindow::activate()
     port_.setReadLength(0);
 
     if (!port_.open()) {
+        setMeterAvailable(false);
         reportPortUnavailable();
         return;
     }
+    setMeterAvailable(true);
     portLost_ = false;
     controls_.portList->setToolTip({});
     updateTitle();
@@ -307,6 +350,7 @@ void MainWindow::pollTick()
         showReply(reply);
         DecodeStatusReply(reply, record_);
         refreshReadings();
+        Q_EMIT readingAccepted(record_, alarmState_, alarmShown());
     });
     reportToHost();
     Q_EMIT tickFinished(outcome);
@@ -408,6 +452,7 @@ void MainWindow::choosePort()
 void MainWindow::portLost(const QString& reason)
 {
     portLost_ = true;
+    setMeterAvailable(false);
     controls_.portList->setToolTip(reason);
     updateTitle();
 }
@@ -415,6 +460,7 @@ void MainWindow::portLost(const QString& reason)
 void MainWindow::portRecovered()
 {
     portLost_ = false;
+    setMeterAvailable(true);
     controls_.portList->setToolTip({});
     updateTitle();
     // Whatever the line held while it was away is no reply.

@@ -5,6 +5,7 @@
 #include "HelpWindow.h"
 #include "MainControls.h"
 #include "PollCycle.h"
+#include "StatusPanel.h"
 #include "StatusReply.h"
 
 #include <QMainWindow>
@@ -68,7 +69,16 @@ public:
     // next activation.
     void linkHostAgain();
 
+    // Each port list entry's tooltip names the device it opens; after the
+    // "Ports" group changed, they follow.
+    void showPortDevices();
+
     const MainControls& controls() const { return controls_; }
+    // The lines below the rows: each link's state and a latched alarm. Made
+    // when first asked for, so a window with no link on is the plain one.
+    StatusPanel* statusPanel();
+    // Whether the Alarm button shows the alarm colour now.
+    bool alarmShown() const;
     const MainMenu& menu() const { return menu_; }
     AboutDialog* aboutDialog() const { return about_; }
     HelpWindow* helpWindow() const { return help_; }
@@ -93,6 +103,11 @@ public:
 
 Q_SIGNALS:
     void tickFinished(TickOutcome outcome);
+    // After an accepted reply is shown: for the links and windows that follow
+    // the readings.
+    void readingAccepted(const StatusRecord& record, qint32 alarmState, bool alarmShown);
+    // The port opened (true), or was lost or released (false).
+    void meterAvailable(bool available);
     // Shutdown has stored the settings; the program ends now.
     void unloaded();
 
@@ -110,6 +125,7 @@ private:
     qint16 storedPollPeriod();
     void setOuterHeightTwips(float twips);
     void setStyle(float heightTwips, const QAction* chosen);
+    void setMeterAvailable(bool available);
     // One report; false when the link is empty or the call failed, which
     // empties the link.
     bool report(int code, int index, double value);
@@ -133,4 +149,7 @@ private:
     int activationDepth_ = 0;
     QPointer<AboutDialog> about_;
     HelpWindow* help_ = nullptr;
+    StatusPanel* statusPanel_ = nullptr;
+    float heightTwips_ = 0;
+    bool meterAvailable_ = false;
 };

@@ -94,9 +94,9 @@ MainControls BuildMainControls(QWidget* client)
         MakeLabel(client, u"Label7", {120, 720, 615, 255}, QStringLiteral("Range"), Border);
     c.rangeLabel = MakeLabel(client, u"LblRange", {720, 720, 735, 255}, QStringLiteral("200W"),
                              Border | Centred | Reading | Large);
-    c.alarmButton = MakeButton(client, u"CmdAlarm", {1560, 720, 615, 255}, QStringLiteral("Alarm"));
-    // The alarm colour is drawn from the button's own palette.
-    c.alarmButton->setAutoFillBackground(true);
+    c.alarmButton =
+        Place(new AlarmButton(QStringLiteral("Alarm"), client), u"CmdAlarm", {1560, 720, 615, 255});
+    c.alarmButton->setAutoDefault(false);
     c.alarmSettingLabel = MakeLabel(client, u"LblAlarmMode", {2160, 720, 495, 255},
                                     QStringLiteral("2.0"), Border | Centred | Reading | Large);
     c.peakButton =
@@ -199,6 +199,18 @@ MainMenu BuildMainMenu(QMenuBar* bar)
     m.vectorAction =
         action(m.styleMenu, QStringLiteral("mnuVector"), QStringLiteral("&Vector"), true);
     m.setupAction = action(m.styleMenu, QStringLiteral("mnuSetup"), QStringLiteral("&Setup"), true);
+
+    // What the program offers beyond the meter's own window sits in one menu.
+    m.toolsMenu = bar->addMenu(QStringLiteral("&Tools"));
+    m.toolsMenu->setObjectName(QStringLiteral("mnuTools"));
+    m.serialDeviceAction =
+        action(m.toolsMenu, QStringLiteral("mnuSerialDevice"), QStringLiteral("Serial &Device..."));
+    m.meterWindowAction = action(m.toolsMenu, QStringLiteral("mnuMeterWindow"),
+                                 QStringLiteral("&Meter Window"), true);
+    m.recordAction = action(m.toolsMenu, QStringLiteral("mnuRecord"),
+                            QStringLiteral("&Record Readings..."), true);
+    m.settingsAction =
+        action(m.toolsMenu, QStringLiteral("mnuSettings"), QStringLiteral("S&ettings..."));
 
     m.helpMenu = bar->addMenu(QStringLiteral("&Help"));
     m.helpMenu->setObjectName(QStringLiteral("mnuHelp"));

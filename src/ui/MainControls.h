@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AlarmButton.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -38,7 +40,7 @@ struct MainControls {
     // Row B: range, alarm and speed
     QLabel* rangeCaption = nullptr;
     QLabel* rangeLabel = nullptr;
-    QPushButton* alarmButton = nullptr;
+    AlarmButton* alarmButton = nullptr;
     QLabel* alarmSettingLabel = nullptr;
     QPushButton* peakButton = nullptr;
     // Row C: vector values and their captions
@@ -86,6 +88,11 @@ struct MainMenu {
     QAction* smallAction = nullptr;
     QAction* vectorAction = nullptr;
     QAction* setupAction = nullptr;
+    QMenu* toolsMenu = nullptr;
+    QAction* serialDeviceAction = nullptr;
+    QAction* meterWindowAction = nullptr; // checked while the meter window shows
+    QAction* recordAction = nullptr;      // checked while recording
+    QAction* settingsAction = nullptr;
     QMenu* helpMenu = nullptr;
     QAction* indexAction = nullptr;
     QAction* aboutAction = nullptr;

@@ -31,12 +31,6 @@ constexpr std::array<AlarmRow, 5> AlarmTable{{
     {"3.0", 3.0, false},
 }};
 
-void SetButtonColour(QPushButton* button, const QColor& colour)
-{
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, colour);
-    button->setPalette(palette);
-}
 } // namespace
 
 QString GeneralNumberText(double value, const QLocale& locale)
@@ -101,9 +95,8 @@ void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
         // Off leaves the button as the last setting coloured it.
         if (setting != 0) {
             const bool alarm = (!row.needsPower || r.power > 1) && r.swr >= row.threshold;
-            SetButtonColour(c.alarmButton,
-                            alarm ? AlarmRed
-                                  : QApplication::palette(c.alarmButton).color(QPalette::Button));
+            c.alarmButton->setFaceColour(
+                alarm ? AlarmRed : QApplication::palette(c.alarmButton).color(QPalette::Button));
         }
     }
 
