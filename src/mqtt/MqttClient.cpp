@@ -42,7 +42,9 @@ QString ErrorText(int rc)
 MqttClient::MqttClient(QObject* parent) : QObject(parent)
 {
     mosquitto_lib_init();
-    housekeepingTimer_.setInterval(1000);
+    // Keep-alive pings are all it does; the broker waits 1.5 keep-alive
+    // periods before it gives up on a client.
+    housekeepingTimer_.setInterval(5000);
     connect(&housekeepingTimer_, &QTimer::timeout, this, &MqttClient::housekeeping);
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &MqttClient::attempt);

@@ -7,6 +7,7 @@
 
 MqttLink::MqttLink(QObject* parent) : QObject(parent)
 {
+    clock_.start();
     rateTimer_.setSingleShot(true);
     connect(&rateTimer_, &QTimer::timeout, this, &MqttLink::sendReading);
     connect(&client_, &MqttClient::stateChanged, this, &MqttLink::statusChanged);
@@ -64,8 +65,7 @@ void MqttLink::updateReading(const StatusRecord& record, qint32 alarmState, bool
     // A reading shows the meter is there, whatever was said before.
     if (!meterAvailable_)
         setMeterAvailable(true);
-    if (!rateTimer_.isActive())
-        sendReading();
+    sendReading();
 }
 
 void MqttLink::setMeterAvailable(bool available)
@@ -103,7 +103,7 @@ void MqttLink::brokerAccepted()
         client_.publish(m.topic, m.payload, 1, true);
     if (commands_)
         client_.subscribe(topics_.commands, 0);
-    sinceSent_.invalidate();
+    nextAllowedMs_ = 0;
     sendReading();
 }
 
@@ -111,16 +111,23 @@ void MqttLink::sendReading()
 {
     if (!pending_ || client_.state() != MqttClient::State::Connected)
         return;
-    const qint64 wait = sinceSent_.isValid() ? minIntervalMs_ - sinceSent_.elapsed() : 0;
+    const qint64 now = clock_.elapsed();
     // Readings wait while the socket still holds earlier ones, so a slow
     // broker gets the latest reading rather than a growing queue.
-    if (wait > 0 || client_.isWriting()) {
+    if (now < nextAllowedMs_ - SlackMs || client_.isWriting()) {
+        // The reading held back goes by this timer only if no newer one
+        // comes first: the next tick normally sends it, so the timer does
+        // not wake the program a second time per message.
         if (!rateTimer_.isActive())
-            rateTimer_.start(static_cast<int>(std::max<qint64>(wait, 10)));
+            rateTimer_.start(static_cast<int>(std::max<qint64>(nextAllowedMs_ - now, 0)) +
+                             FallbackMs);
         return;
     }
+    rateTimer_.stop();
     pending_ = false;
-    sinceSent_.start();
+    // On a fixed grid, so that sending a little early now and then never
+    // adds up to more than the rate.
+    nextAllowedMs_ = std::max(now, nextAllowedMs_) + minIntervalMs_;
     client_.publish(topics_.state,
                     MqttMessages::StatePayload(record_, alarmState_, alarmShown_, readingTime_), 0,
                     false);

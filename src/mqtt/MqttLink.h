@@ -62,6 +62,10 @@ private:
     bool alarmShown_ = false;
     QDateTime readingTime_;
     bool pending_ = false;
-    QElapsedTimer sinceSent_;
+    // A reading this early before its turn still goes.
+    static constexpr qint64 SlackMs = 5;
+    static constexpr int FallbackMs = 30;
+    QElapsedTimer clock_;
+    qint64 nextAllowedMs_ = 0;
     QTimer rateTimer_;
 };
