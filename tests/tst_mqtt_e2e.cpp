@@ -10,8 +10,8 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLoggingCategory>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -45,15 +45,17 @@ struct Rig {
         store.values[QStringLiteral("Mqtt/ClientId")] = QStringLiteral("tst-") + name;
         store.values[QStringLiteral("Mqtt/Prefix")] = prefix;
         for (const QString& kv : settings)
-            store.values[QStringLiteral("Mqtt/") + kv.section(u'=', 0, 0)] =
-                kv.section(u'=', 1);
+            store.values[QStringLiteral("Mqtt/") + kv.section(u'=', 0, 0)] = kv.section(u'=', 1);
     }
     void start() { link.applySettings(store); }
     bool connected(int ms = 10000)
     {
         return QTest::qWaitFor([this] { return link.client().state() == State::Connected; }, ms);
     }
-    QByteArray topic(const char* leaf) const { return (prefix + u'/' + QLatin1String(leaf)).toUtf8(); }
+    QByteArray topic(const char* leaf) const
+    {
+        return (prefix + u'/' + QLatin1String(leaf)).toUtf8();
+    }
 };
 
 QJsonObject Json(const QByteArray& payload)
@@ -77,7 +79,8 @@ int RunLinkHelper(quint16 port, const QString& prefix)
     });
     link.applySettings(store);
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&link] { link.updateReading(Reading(10), 0, false); });
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&link] { link.updateReading(Reading(10), 0, false); });
     tick.start(100);
     return QCoreApplication::exec();
 }
@@ -133,8 +136,9 @@ void TstMqttE2e::stateAndValues_data()
         << 0.0 << 0.0 << 16.0 << 2 << false
         << QByteArray(R"({"range":2500,"peak":false,"impedance":50,"phase":-12.5,)"
                       R"("resistance":48.8,"reactance":-10.8,"alarm_setting":2,"alarm_swr":2})");
-    QTest::newRow("250 W range, peak") << 1.0 << 1.0 << 20.0 << 1 << false
-                                       << QByteArray(R"({"range":250,"peak":true,"alarm_swr":1.5})");
+    QTest::newRow("250 W range, peak")
+        << 1.0 << 1.0 << 20.0 << 1 << false
+        << QByteArray(R"({"range":250,"peak":true,"alarm_swr":1.5})");
     QTest::newRow("25 W range, gate at 15: no vector values")
         << 2.0 << 0.0 << 15.0 << 4 << true
         << QByteArray(R"({"range":25,"impedance":null,"phase":null,"resistance":null,)"
@@ -289,13 +293,21 @@ void TstMqttE2e::discovery_data()
     QTest::addColumn<QString>("field"); // the state field its template reads
 
     const QString node = QStringLiteral("test_discovery");
-    QTest::newRow("power") << "homeassistant/sensor/" + node + "/power/config" << "W" << "power"
+    QTest::newRow("power") << "homeassistant/sensor/" + node + "/power/config"
+                           << "W"
+                           << "power"
                            << "power";
-    QTest::newRow("swr") << "homeassistant/sensor/" + node + "/swr/config" << "" << "" << "swr";
+    QTest::newRow("swr") << "homeassistant/sensor/" + node + "/swr/config"
+                         << ""
+                         << ""
+                         << "swr";
     QTest::newRow("impedance") << "homeassistant/sensor/" + node + "/impedance/config"
-                               << QStringLiteral("\u03a9") << "" << "impedance";
-    QTest::newRow("alarm") << "homeassistant/binary_sensor/" + node + "/alarm/config" << ""
-                           << "problem" << "alarm_shown";
+                               << QStringLiteral("\u03a9") << ""
+                               << "impedance";
+    QTest::newRow("alarm") << "homeassistant/binary_sensor/" + node + "/alarm/config"
+                           << ""
+                           << "problem"
+                           << "alarm_shown";
 }
 
 void TstMqttE2e::discovery()
@@ -336,7 +348,8 @@ void TstMqttE2e::discovery()
     QVERIFY(!device[QStringLiteral("name")].toString().isEmpty());
     QCOMPARE(o[QStringLiteral("unit_of_measurement")].toString(), unit);
     QCOMPARE(o[QStringLiteral("device_class")].toString(), deviceClass);
-    QVERIFY(o[QStringLiteral("value_template")].toString().contains(QStringLiteral("value_json.") + field));
+    QVERIFY(o[QStringLiteral("value_template")].toString().contains(QStringLiteral("value_json.") +
+                                                                    field));
     QVERIFY2(stateJson.contains(field), qPrintable(field));
 }
 
@@ -439,10 +452,18 @@ void TstMqttE2e::credentials_data()
     QTest::addColumn<QString>("status"); // how the window's status line begins
 
     // Debian's mosquitto answers "not authorised" to every bad login.
-    QTest::newRow("no user name") << "" << "" << "MQTT: refused: not authorised; retrying in";
-    QTest::newRow("wrong password") << "alice" << "Wr0ng-pass" << "MQTT: refused: not authorised";
-    QTest::newRow("unknown user") << "mallory" << "s3cret-pass" << "MQTT: refused: not authorised";
-    QTest::newRow("right password") << "alice" << "s3cret-pass" << "MQTT: connected to";
+    QTest::newRow("no user name") << ""
+                                  << ""
+                                  << "MQTT: refused: not authorised; retrying in";
+    QTest::newRow("wrong password") << "alice"
+                                    << "Wr0ng-pass"
+                                    << "MQTT: refused: not authorised";
+    QTest::newRow("unknown user") << "mallory"
+                                  << "s3cret-pass"
+                                  << "MQTT: refused: not authorised";
+    QTest::newRow("right password") << "alice"
+                                    << "s3cret-pass"
+                                    << "MQTT: connected to";
 }
 
 namespace {
@@ -470,8 +491,8 @@ void TstMqttE2e::credentials()
     QLoggingCategory::setFilterRules(QStringLiteral("vossbridge.*=true"));
     const QtMessageHandler previous = qInstallMessageHandler(CaptureLog);
     rig.start();
-    const bool reached = QTest::qWaitFor(
-        [&] { return rig.link.statusText().startsWith(status); }, 10000);
+    const bool reached =
+        QTest::qWaitFor([&] { return rig.link.statusText().startsWith(status); }, 10000);
     rig.link.applySettings(rig.store); // a reconnect logs again
     QTest::qWait(200);
     qInstallMessageHandler(previous);

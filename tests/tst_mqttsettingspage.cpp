@@ -61,8 +61,7 @@ void TstMqttSettingsPage::storedPrefixThatCantBeUsedReadsAsDefault()
     QFETCH(bool, kept);
     FakeSettingsStore store;
     store.values[QStringLiteral("Mqtt/Prefix")] = stored;
-    QCOMPARE(MqttSettings::Prefix.read(store),
-             kept ? stored : MqttSettings::Prefix.defaultValue);
+    QCOMPARE(MqttSettings::Prefix.read(store), kept ? stored : MqttSettings::Prefix.defaultValue);
 }
 
 void TstMqttSettingsPage::brokerText_data()
@@ -71,18 +70,30 @@ void TstMqttSettingsPage::brokerText_data()
     QTest::addColumn<QString>("host"); // empty: refused
     QTest::addColumn<int>("port");
 
-    QTest::newRow("name and port") << "broker.lan:8883" << "broker.lan" << 8883;
-    QTest::newRow("name alone") << "broker.lan" << "broker.lan" << 1883;
-    QTest::newRow("IPv4") << "192.168.1.2:1884" << "192.168.1.2" << 1884;
-    QTest::newRow("IPv6 in brackets") << "[::1]:1883" << "::1" << 1883;
-    QTest::newRow("IPv6 without brackets") << "::1" << "" << 0;
-    QTest::newRow("port 0") << "host:0" << "" << 0;
-    QTest::newRow("port 65536") << "host:65536" << "" << 0;
-    QTest::newRow("port not a number") << "host:mqtt" << "" << 0;
-    QTest::newRow("empty port") << "host:" << "" << 0;
-    QTest::newRow("no host") << ":1883" << "" << 0;
-    QTest::newRow("blank inside") << "my host:1883" << "" << 0;
-    QTest::newRow("empty") << "" << "" << 0;
+    QTest::newRow("name and port") << "broker.lan:8883"
+                                   << "broker.lan" << 8883;
+    QTest::newRow("name alone") << "broker.lan"
+                                << "broker.lan" << 1883;
+    QTest::newRow("IPv4") << "192.168.1.2:1884"
+                          << "192.168.1.2" << 1884;
+    QTest::newRow("IPv6 in brackets") << "[::1]:1883"
+                                      << "::1" << 1883;
+    QTest::newRow("IPv6 without brackets") << "::1"
+                                           << "" << 0;
+    QTest::newRow("port 0") << "host:0"
+                            << "" << 0;
+    QTest::newRow("port 65536") << "host:65536"
+                                << "" << 0;
+    QTest::newRow("port not a number") << "host:mqtt"
+                                       << "" << 0;
+    QTest::newRow("empty port") << "host:"
+                                << "" << 0;
+    QTest::newRow("no host") << ":1883"
+                             << "" << 0;
+    QTest::newRow("blank inside") << "my host:1883"
+                                  << "" << 0;
+    QTest::newRow("empty") << ""
+                           << "" << 0;
 }
 
 void TstMqttSettingsPage::brokerText()
@@ -104,14 +115,30 @@ void TstMqttSettingsPage::badFieldRefusedWithReason_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("reason"); // a word the shown reason holds
 
-    QTest::newRow("prefix with #") << "Prefix" << "shack/#" << "wildcards";
-    QTest::newRow("prefix with +") << "Prefix" << "shack/+" << "wildcards";
-    QTest::newRow("prefix with leading /") << "Prefix" << "/shack" << "start with /";
-    QTest::newRow("prefix empty") << "Prefix" << "" << "empty";
-    QTest::newRow("broker without host") << "Broker" << ":1883" << "broker";
-    QTest::newRow("broker port too high") << "Broker" << "host:70000" << "broker";
-    QTest::newRow("client id empty") << "ClientId" << " " << "client id";
-    QTest::newRow("CA file missing") << "CaFile" << "/nonexistent/ca.pem" << "can't be read";
+    QTest::newRow("prefix with #") << "Prefix"
+                                   << "shack/#"
+                                   << "wildcards";
+    QTest::newRow("prefix with +") << "Prefix"
+                                   << "shack/+"
+                                   << "wildcards";
+    QTest::newRow("prefix with leading /") << "Prefix"
+                                           << "/shack"
+                                           << "start with /";
+    QTest::newRow("prefix empty") << "Prefix"
+                                  << ""
+                                  << "empty";
+    QTest::newRow("broker without host") << "Broker"
+                                         << ":1883"
+                                         << "broker";
+    QTest::newRow("broker port too high") << "Broker"
+                                          << "host:70000"
+                                          << "broker";
+    QTest::newRow("client id empty") << "ClientId"
+                                     << " "
+                                     << "client id";
+    QTest::newRow("CA file missing") << "CaFile"
+                                     << "/nonexistent/ca.pem"
+                                     << "can't be read";
 }
 
 void TstMqttSettingsPage::badFieldRefusedWithReason()

@@ -50,19 +50,20 @@ public:
     bool start()
     {
         process_.setProgram(QStringLiteral("mosquitto"));
-        process_.setArguments({QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
+        process_.setArguments(
+            {QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.setStandardOutputFile(dir_.filePath(QStringLiteral("log")), QIODevice::Append);
         process_.start();
         return QTest::qWaitFor(
-            [this] {
-                if (process_.state() == QProcess::NotRunning)
-                    return true;
-                QTcpSocket socket;
-                socket.connectToHost(QHostAddress::LocalHost, port_);
-                return socket.waitForConnected(200);
-            },
-            10000) &&
+                   [this] {
+                       if (process_.state() == QProcess::NotRunning)
+                           return true;
+                       QTcpSocket socket;
+                       socket.connectToHost(QHostAddress::LocalHost, port_);
+                       return socket.waitForConnected(200);
+                   },
+                   10000) &&
                process_.state() == QProcess::Running;
     }
     void stop()
@@ -105,12 +106,11 @@ public:
         : port_(port)
     {
         process_.setProgram(QStringLiteral("mosquitto_sub"));
-        process_.setArguments(QStringList{QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                                          QStringLiteral("-p"), QString::number(port),
-                                          QStringLiteral("-t"), pattern, QStringLiteral("-t"),
-                                          ProbeTopic, QStringLiteral("-F"),
-                                          QStringLiteral("%r %t %x")} +
-                              extra);
+        process_.setArguments(
+            QStringList{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                        QString::number(port), QStringLiteral("-t"), pattern, QStringLiteral("-t"),
+                        ProbeTopic, QStringLiteral("-F"), QStringLiteral("%r %t %x")} +
+            extra);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
     }
