@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MqttClient.h"
+
+#include "MqttLog.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mosquitto.h>
+
+namespace {
+// MQTT 3.1.1 refusal codes, in the words the window shows.
+QString RefusalText(int rc)
+{
+    switch (rc) {
+    case 1:
+        return QStringLiteral("refused: protocol version not accepted");
+    case 2:
+        return QStringLiteral("refused: client id rejected");
+    case 3:
+        return QStringLiteral("refused: broker unavailable");
+    case 4:
+        return QStringLiteral("refused: bad user name or password");
+    case 5:
+        return QStringLiteral("refused: not authorised");
+    default:
+        return QStringLiteral("refused (code %1)").arg(rc);
+    }
+}
+
+QString ErrorText(int rc)
+{
+    if (rc == MOSQ_ERR_ERRNO)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromUtf8(mosquitto_strerror(rc));
+}
+} // namespace
+
+MqttClient::MqttClient(QObject* parent) : QObject(parent)
+{
+    mosquitto_lib_init();
+    // Keep-alive pings are all it does; the broker waits 1.5 keep-alive
+    // periods before it gives up on a client.
+    housekeepingTimer_.setInterval(5000);
+    connect(&housekeepingTimer_, &QTimer::timeout, this, &MqttClient::housekeeping);
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, &MqttClient::attempt);
+    connectTimer_.setSingleShot(true);
+    connect(&connectTimer_, &QTimer::timeout, this,
+            [this] { fail(QStringLiteral("no answer from the broker")); });
+}
+
+MqttClient::~MqttClient()
+{
+    destroyClient();
+    mosquitto_lib_cleanup();
+}
+
+QString MqttClient::brokerText() const
+{
+    const QString host = options_.host.contains(u':') ? u'[' + options_.host + u']' : options_.host;
+    return host + u':' + QString::number(options_.port);
+}
+
+void MqttClient::start(const Options& options)
+{
+    stop();
+    options_ = options;
+    pauseMs_ = 0;
+    attempt();
+}
+
+void MqttClient::stop(const QByteArray& lastWordsTopic, const QByteArray& lastWords)
+{
+    retryTimer_.stop();
+    if (mosq_ && state_ == State::Connected) {
+        if (!lastWordsTopic.isEmpty())
+            mosquitto_publish(mosq_, nullptr, lastWordsTopic.constData(),
+                              static_cast<int>(lastWords.size()), lastWords.constData(), 1, true);
+        mosquitto_disconnect(mosq_);
+        // Whatever the socket takes now; a broker too slow for this learns
+        // of the end from the closed connection.
+        mosquitto_loop_write(mosq_, 1);
+        qCInfo(lcMqtt) << "left the broker at" << brokerText();
+    }
+    destroyClient();
+    reason_.clear();
+    setState(State::Off);
+}
+
+bool MqttClient::publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain)
+{
+    if (!mosq_ || state_ != State::Connected)
+        return false;
+    const int rc =
+        mosquitto_publish(mosq_, nullptr, topic.constData(), static_cast<int>(payload.size()),
+                          payload.constData(), qos, retain);
+    if (rc != MOSQ_ERR_SUCCESS)
+        qCDebug(lcMqtt) << "publishing on" << topic << "failed:" << ErrorText(rc);
+    settle(MOSQ_ERR_SUCCESS);
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
+bool MqttClient::subscribe(const QByteArray& pattern, int qos)
+{
+    if (!mosq_ || state_ != State::Connected)
+        return false;
+    const int rc = mosquitto_subscribe(mosq_, nullptr, pattern.constData(), qos);
+    settle(MOSQ_ERR_SUCCESS);
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
+bool MqttClient::isWriting() const
+{
+    return mosq_ && mosquitto_want_write(mosq_);
+}
+
+void MqttClient::onConnect(mosquitto*, void* self, int rc)
+{
+    static_cast<MqttClient*>(self)->connack_ = rc;
+}
+
+void MqttClient::onDisconnect(mosquitto*, void*, int) {}
+
+void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    auto* client = static_cast<MqttClient*>(self);
+    client->received_.append(
+        {QByteArray(message->topic),
+         QByteArray(static_cast<const char*>(message->payload), message->payloadlen)});
+}
+
+void MqttClient::attempt()
+{
+    destroyClient();
+    reason_.clear();
+    mosq_ = mosquitto_new(options_.clientId.toUtf8().constData(), true, this);
+    if (!mosq_) {
+        fail(QStringLiteral("libmosquitto could not make a client"));
+        return;
+    }
+    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(mosq_, &MqttClient::onConnect);
+    mosquitto_disconnect_callback_set(mosq_, &MqttClient::onDisconnect);
+    mosquitto_message_callback_set(mosq_, &MqttClient::onMessage);
+    if (!options_.user.isEmpty()) {
+        const QByteArray user = options_.user.toUtf8();
+        const QByteArray password = options_.password.toUtf8();
+        mosquitto_username_pw_set(mosq_, user.constData(),
+                                  options_.password.isEmpty() ? nullptr : password.constData());
+    }
+    if (!options_.willTopic.isEmpty())
+        mosquitto_will_set(mosq_, options_.willTopic.constData(),
+                           static_cast<int>(options_.willPayload.size()),
+                           options_.willPayload.constData(), 1, true);
+    if (!options_.caFile.isEmpty()) {
+        const int rc = mosquitto_tls_set(mosq_, options_.caFile.toLocal8Bit().constData(), nullptr,
+                                         nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            fail(QStringLiteral("the CA file %1 can't be used: %2")
+                     .arg(options_.caFile, ErrorText(rc)));
+            return;
+        }
+    }
+    setState(State::Connecting);
+    qCInfo(lcMqtt) << "connecting to" << brokerText() << "as" << options_.clientId
+                   << (options_.caFile.isEmpty() ? "" : "with TLS");
+
+    // libmosquitto looks names up with the blocking resolver; do that part
+    // here, in the background, and hand it an address.
+    if (!QHostAddress(options_.host).isNull())
+        connectTo(options_.host);
+    else
+        lookupId_ = QHostInfo::lookupHost(options_.host, this, &MqttClient::hostFound);
+}
+
+void MqttClient::hostFound(const QHostInfo& info)
+{
+    lookupId_ = -1;
+    if (!mosq_)
+        return;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        fail(QStringLiteral("can't find host %1 (%2)").arg(options_.host, info.errorString()));
+        return;
+    }
+    // TLS checks the certificate against the name, so it gets the name; the
+    // resolver has just answered for it and answers again from its cache.
+    connectTo(options_.caFile.isEmpty() ? info.addresses().constFirst().toString() : options_.host);
+}
+
+void MqttClient::connectTo(const QString& address)
+{
+    const int rc = mosquitto_connect_async(mosq_, address.toUtf8().constData(), options_.port,
+                                           options_.keepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        fail(ErrorText(rc));
+        return;
+    }
+    socket_ = mosquitto_socket(mosq_);
+    if (socket_ < 0) {
+        fail(QStringLiteral("no socket"));
+        return;
+    }
+    readNotifier_ = std::make_unique<QSocketNotifier>(socket_, QSocketNotifier::Read, this);
+    connect(readNotifier_.get(), &QSocketNotifier::activated, this, &MqttClient::readable);
+    writeNotifier_ = std::make_unique<QSocketNotifier>(socket_, QSocketNotifier::Write, this);
+    connect(writeNotifier_.get(), &QSocketNotifier::activated, this, &MqttClient::writable);
+    connectTimer_.start(connectTimeoutMs_);
+    housekeepingTimer_.start();
+    settle(MOSQ_ERR_SUCCESS);
+}
+
+void MqttClient::readable()
+{
+    if (mosq_)
+        settle(mosquitto_loop_read(mosq_, 1));
+}
+
+void MqttClient::writable()
+{
+    if (mosq_)
+        settle(mosquitto_loop_write(mosq_, 1));
+}
+
+void MqttClient::housekeeping()
+{
+    if (mosq_)
+        settle(mosquitto_loop_misc(mosq_));
+}
+
+void MqttClient::settle(int rc)
+{
+    if (!mosq_)
+        return;
+    const int connack = std::exchange(connack_, -1);
+    if (connack == 0) {
+        connectTimer_.stop();
+        pauseMs_ = 0;
+        reason_.clear();
+        qCInfo(lcMqtt) << "connected to" << brokerText();
+    } else if (connack > 0) {
+        reason_ = RefusalText(connack);
+        refused_ = true;
+    }
+
+    const bool lost = rc != MOSQ_ERR_SUCCESS || mosquitto_socket(mosq_) != socket_ || (connack > 0);
+    if (lost) {
+        QString why = refused_ ? reason_ : ErrorText(rc);
+        if (!refused_ && state_ == State::Connected)
+            why = QStringLiteral("connection lost (%1)").arg(why);
+        fail(why);
+        return;
+    }
+    if (writeNotifier_)
+        writeNotifier_->setEnabled(mosquitto_want_write(mosq_));
+    if (connack == 0) {
+        setState(State::Connected);
+        Q_EMIT connected();
+    }
+    // Last, since a receiver may restart the client.
+    const QList<Message> received = std::exchange(received_, {});
+    for (const Message& m : received)
+        Q_EMIT messageReceived(m.topic, m.payload);
+}
+
+void MqttClient::fail(const QString& why)
+{
+    destroyClient();
+    reason_ = why;
+    pauseMs_ = pauseMs_ == 0 ? FirstPauseMs : std::min(2 * pauseMs_, LongestPauseMs);
+    qCWarning(lcMqtt).noquote() << "broker" << brokerText() << why << "- retrying in"
+                                << pauseMs_ / 1000 << "s";
+    retryTimer_.start(pauseMs_);
+    setState(State::Retrying);
+}
+
+void MqttClient::dropNotifiers()
+{
+    // A notifier may be the one whose signal is running now; as a child it
+    // still goes with the client if no event loop runs again.
+    for (std::unique_ptr<QSocketNotifier>* n : {&readNotifier_, &writeNotifier_}) {
+        if (*n) {
+            (*n)->setEnabled(false);
+            n->release()->deleteLater();
+        }
+    }
+    socket_ = -1;
+}
+
+void MqttClient::destroyClient()
+{
+    dropNotifiers();
+    if (lookupId_ != -1) {
+        QHostInfo::abortHostLookup(lookupId_);
+        lookupId_ = -1;
+    }
+    housekeepingTimer_.stop();
+    connectTimer_.stop();
+    if (mosq_) {
+        mosquitto_destroy(mosq_);
+        mosq_ = nullptr;
+    }
+    connack_ = -1;
+    refused_ = false;
+    received_.clear();
+}
+
+void MqttClient::setState(State state)
+{
+    state_ = state;
+    Q_EMIT stateChanged();
+}

@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+struct mosquitto;
+struct mosquitto_message;
+class QHostInfo;
+class QSocketNotifier;
+
+// One connection to an MQTT broker through libmosquitto, run by the event
+// loop of the thread that owns it: the socket sits on socket notifiers and a
+// timer does the keep-alive, so no call here waits on the network. A lost or
+// refused connection is tried again after a pause that doubles from 1 s up
+// to 30 s.
+class MqttClient : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Off, Connecting, Connected, Retrying };
+
+    struct Options {
+        QString host;
+        quint16 port = 1883;
+        QString clientId;
+        QString user;
+        QString password;
+        // TLS with these certificate authorities when set.
+        QString caFile;
+        QByteArray willTopic;
+        QByteArray willPayload;
+        int keepAliveSeconds = 30;
+    };
+
+    static constexpr int FirstPauseMs = 1000;
+    static constexpr int LongestPauseMs = 30000;
+
+    explicit MqttClient(QObject* parent = nullptr);
+    ~MqttClient() override;
+
+    // Drops any connection and starts connecting with these options.
+    void start(const Options& options);
+    // Publishes `lastWords` (retained, QoS 1) if connected, then leaves the
+    // broker cleanly, so it does not send the will.
+    void stop(const QByteArray& lastWordsTopic = {}, const QByteArray& lastWords = {});
+
+    // False when not connected or libmosquitto refuses; nothing is queued
+    // for later.
+    bool publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain);
+    bool subscribe(const QByteArray& pattern, int qos);
+    // Whether earlier messages still wait for the socket.
+    bool isWriting() const;
+
+    State state() const { return state_; }
+    // Why the last attempt failed or the broker refused ("bad user name or
+    // password"); empty while connected.
+    QString reason() const { return reason_; }
+    // The pause before the next attempt while Retrying.
+    int retryPauseMs() const { return pauseMs_; }
+    QString brokerText() const;
+
+    // How long the broker may take to accept a connection before the
+    // attempt counts as failed.
+    void setConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
+
+Q_SIGNALS:
+    void stateChanged();
+    // The broker accepted the connection: publish what it should hold.
+    void connected();
+    void messageReceived(const QByteArray& topic, const QByteArray& payload);
+
+private:
+    static void onConnect(mosquitto* m, void* self, int rc);
+    static void onDisconnect(mosquitto* m, void* self, int rc);
+    static void onMessage(mosquitto* m, void* self, const mosquitto_message* message);
+
+    void attempt();
+    void hostFound(const QHostInfo& info);
+    void connectTo(const QString& address);
+    void readable();
+    void writable();
+    void housekeeping();
+    // After every call into libmosquitto: follow its socket and notice a loss.
+    void settle(int rc);
+    void fail(const QString& why);
+    void dropNotifiers();
+    void destroyClient();
+    void setState(State state);
+
+    struct Message {
+        QByteArray topic;
+        QByteArray payload;
+    };
+
+    mosquitto* mosq_ = nullptr;
+    Options options_;
+    State state_ = State::Off;
+    QString reason_;
+    int pauseMs_ = 0;
+    int connectTimeoutMs_ = 10000;
+    int lookupId_ = -1;
+    int socket_ = -1;
+    bool refused_ = false;
+    // What libmosquitto's callbacks saw during the last call, handled after it.
+    int connack_ = -1;
+    QList<Message> received_;
+    std::unique_ptr<QSocketNotifier> readNotifier_;
+    std::unique_ptr<QSocketNotifier> writeNotifier_;
+    QTimer housekeepingTimer_;
+    QTimer retryTimer_;
+    QTimer connectTimer_;
+};
