@@ -154,11 +154,18 @@ StatusPanel* MainWindow::statusPanel()
     statusPanel_ = new StatusPanel(this);
     statusBar()->addWidget(statusPanel_, 1);
     statusBar()->setSizeGripEnabled(false);
+    statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
     statusBar()->hide();
     connect(statusPanel_, &StatusPanel::contentsChanged, this, [this] {
         statusBar()->setVisible(!statusPanel_->isEmpty());
-        if (heightTwips_ > 0)
-            setOuterHeightTwips(heightTwips_);
+        // Once the status bar's layout has taken the new lines.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (heightTwips_ > 0)
+                    setOuterHeightTwips(heightTwips_);
+            },
+            Qt::QueuedConnection);
     });
     return statusPanel_;
 }

@@ -77,6 +77,7 @@ public:
     // The lines below the rows: each link's state and a latched alarm. Made
     // when first asked for, so a window with no link on is the plain one.
     StatusPanel* statusPanel();
+    bool hasStatusPanel() const { return statusPanel_ != nullptr; }
     // Whether the Alarm button shows the alarm colour now.
     bool alarmShown() const;
     const MainMenu& menu() const { return menu_; }

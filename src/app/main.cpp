@@ -5,6 +5,7 @@
 #include "PortMap.h"
 #include "QtSerialLink.h"
 #include "TerminationSignals.h"
+#include "ToolsController.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -67,6 +68,7 @@ int main(int argc, char* argv[])
     QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });
     DBusHostLink host;
     MainWindow window(store, port, host);
+    ToolsController tools(window, store);
     QObject::connect(&port, &QtSerialLink::lost, &window, &MainWindow::portLost);
     QObject::connect(&port, &QtSerialLink::recovered, &window, &MainWindow::portRecovered);
     QObject::connect(&host, &DBusHostLink::hostAppeared, &window, &MainWindow::linkHostAgain);

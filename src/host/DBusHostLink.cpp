@@ -78,7 +78,10 @@ void DBusHostLink::createLink()
             std::make_unique<OrgVossbridgeHost1ServerInterface>(ServiceName, ServerPath, bus_);
         server_->setTimeout(CallTimeoutMs);
     } else {
-        qCInfo(lcHost).noquote() << "no host on the session bus:" << ServiceName;
+        // Said once, not at every activation that finds the bus unchanged.
+        if (!toldNoHost_)
+            qCInfo(lcHost).noquote() << "no host on the session bus:" << ServiceName;
+        toldNoHost_ = true;
     }
     if (!server_)
         return;
@@ -103,6 +106,7 @@ void DBusHostLink::createLink()
     target_->setTimeout(CallTimeoutMs);
     if (!sameTarget)
         qCInfo(lcHost).noquote() << "linked to the host's target" << path;
+    toldNoHost_ = false;
 }
 
 bool DBusHostLink::reportValue(int code, int index, double value, const QString& text)

@@ -47,4 +47,5 @@ private:
     std::unique_ptr<OrgVossbridgeHost1ServerInterface> server_;
     std::unique_ptr<OrgVossbridgeHost1TargetInterface> target_;
     QString lastError_;
+    bool toldNoHost_ = false;
 };

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MeterLog.h"
 
-Q_LOGGING_CATEGORY(lcMeter, "vossbridge.meter")
+// Debug messages show with QT_LOGGING_RULES="vossbridge.*.debug=true".
+Q_LOGGING_CATEGORY(lcMeter, "vossbridge.meter", QtInfoMsg)

@@ -33,6 +33,8 @@ public:
 
     // "MQTT: off", "MQTT: connected to host:1883", "MQTT: retrying in 4 s (...)".
     QString statusText() const;
+    // Whether group "Mqtt" turned the link on.
+    bool isEnabled() const { return enabled_; }
 
     MqttClient& client() { return client_; }
 
