@@ -74,7 +74,10 @@ private Q_SLOTS:
         QWidget* control = w.control(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(control);
         QCOMPARE(QString::fromLatin1(control->metaObject()->className()), kind);
-        QCOMPARE(control->geometry(), rect);
+        // The grid's rectangles, scaled as a whole to the font in use.
+        const double s = w.window->controls().scale;
+        QCOMPARE(control->geometry(), QRect(qRound(rect.x() * s), qRound(rect.y() * s),
+                                            qRound(rect.width() * s), qRound(rect.height() * s)));
         QCOMPARE(control->isVisible(), !hidden);
         QString shown;
         if (auto* label = qobject_cast<QLabel*>(control))
@@ -117,7 +120,8 @@ private Q_SLOTS:
         QCOMPARE(w.window->windowTitle(), QStringLiteral("Vossbridge"));
         // As created, before start-up sizes it from the settings.
         w.window->layout()->activate();
-        QCOMPARE(w.window->centralWidget()->size(), QSize(252, 380));
+        const double s = w.window->controls().scale;
+        QCOMPARE(w.window->centralWidget()->size(), QSize(qRound(252 * s), qRound(380 * s)));
     }
 
     void portListEntries()

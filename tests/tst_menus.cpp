@@ -22,7 +22,11 @@ struct Rig : WindowRig {
         }
         return marks;
     }
-    int clientHeight() const { return window->centralWidget()->height(); }
+    // In the grid's own pixels, before the layout's scale.
+    int clientHeight() const
+    {
+        return qRound(window->centralWidget()->height() / window->controls().scale);
+    }
 };
 } // namespace
 

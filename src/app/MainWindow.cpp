@@ -46,8 +46,8 @@ MainWindow::MainWindow(SettingsStore& store, SerialLink& port, HostLink& host, Q
     setCentralWidget(client);
     controls_ = BuildMainControls(client);
     menu_ = BuildMainMenu(menuBar());
-    const QSize clientSize =
-        FromTwips(0, 0, ClientSizeTwips.width(), ClientSizeTwips.height()).size();
+    const QSize clientSize(ScaledPixels(ClientSizeTwips.width(), controls_.scale),
+                           ScaledPixels(ClientSizeTwips.height(), controls_.scale));
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
 
     showPortDevices();
@@ -133,13 +133,20 @@ float MainWindow::topTwips() const
 
 float MainWindow::outerHeightTwips() const
 {
-    return static_cast<float>(centralWidget()->height() * TwipsPerPixel) + DecorationTwips;
+    const int client = centralWidget()->height();
+    // A scaled grid's pixels can't hold every twip: while the window has the
+    // height last set, that height is the answer.
+    if (heightTwips_ > 0 &&
+        client == std::max(0, ScaledPixels(heightTwips_ - DecorationTwips, controls_.scale)))
+        return heightTwips_;
+    return static_cast<float>(std::round(client * TwipsPerPixel / controls_.scale)) +
+           DecorationTwips;
 }
 
 void MainWindow::setOuterHeightTwips(float twips)
 {
     heightTwips_ = twips;
-    const int client = std::max(0, qRound((twips - DecorationTwips) / TwipsPerPixel));
+    const int client = std::max(0, ScaledPixels(twips - DecorationTwips, controls_.scale));
     const int status =
         statusPanel_ && statusBar()->isVisible() ? statusBar()->sizeHint().height() : 0;
     resize(width(), client + menuBar()->sizeHint().height() + status);

@@ -1,8 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainControls.h"
 
+#include <QAbstractItemView>
 #include <QMenu>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 // A control's rectangle on the grid, in twips.
@@ -10,11 +17,45 @@ struct Twips {
     int left, top, width, height;
 };
 
+// Every control with its rectangle, for placing them again once the scale
+// is known.
+std::vector<std::pair<QWidget*, Twips>>* placed = nullptr;
+
 template <typename Widget> Widget* Place(Widget* widget, QStringView name, Twips at)
 {
     widget->setObjectName(name.toString());
     widget->setGeometry(FromTwips(at.left, at.top, at.width, at.height));
+    if (placed)
+        placed->emplace_back(widget, at);
     return widget;
+}
+
+// How much larger than drawn a control must be for `text` to fit.
+double NeededScale(QWidget* w, const QString& text)
+{
+    if (text.isEmpty())
+        return 1;
+    const QFontMetrics fm = w->fontMetrics();
+    const QSize textSize(fm.horizontalAdvance(text), fm.height());
+    QSize need = textSize + QSize(6, 2);
+    if (auto* button = qobject_cast<QPushButton*>(w)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        need.setWidth(button->style()
+                          ->sizeFromContents(QStyle::CT_PushButton, &option, textSize, button)
+                          .width());
+    } else if (auto* list = qobject_cast<QComboBox*>(w)) {
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        option.editable = list->isEditable();
+        need.setWidth(
+            list->style()->sizeFromContents(QStyle::CT_ComboBox, &option, textSize, list).width());
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        need.setWidth(textSize.width() + 2 * label->frameWidth() + 2);
+        need.setHeight(textSize.height() + 2 * label->frameWidth());
+    }
+    const QSize drawn = w->size();
+    return std::max(double(need.width()) / drawn.width(), double(need.height()) / drawn.height());
 }
 
 enum Look : unsigned {
@@ -67,13 +108,8 @@ QPushButton* MakeButton(QWidget* client, QStringView name, Twips at, const QStri
 
 MainControls BuildMainControls(QWidget* client)
 {
-    // The grid was drawn for a narrow 8 pt sans-serif; the desktop's usual
-    // default is larger and wider and would not fit its boxes.
-    QFont standard = client->font();
-    standard.setPointSizeF(8);
-    standard.setStretch(QFont::SemiCondensed);
-    client->setFont(standard);
-
+    std::vector<std::pair<QWidget*, Twips>> placements;
+    placed = &placements;
     MainControls c;
     const QString none;
     c.powerCaption =
@@ -176,7 +212,51 @@ MainControls BuildMainControls(QWidget* client)
     for (std::size_t i = 0; i + 1 < focusOrder.size(); ++i)
         QWidget::setTabOrder(focusOrder[i], focusOrder[i + 1]);
     c.swrBox->setFocus();
+    placed = nullptr;
+
+    // The widest text each control shows; the readings at their widest.
+    const std::pair<QWidget*, QString> widest[] = {
+        {c.powerCaption, c.powerCaption->text()},
+        {c.powerLabel, QStringLiteral("2500.00")},
+        {c.swrCaption, c.swrCaption->text()},
+        {c.swrBox, QStringLiteral("10.00")},
+        {c.peakLabel, c.peakLabel->text()},
+        {c.normalLabel, c.normalLabel->text()},
+        {c.rangeCaption, c.rangeCaption->text()},
+        {c.rangeLabel, QStringLiteral("2500W")},
+        {c.alarmButton, c.alarmButton->text()},
+        {c.alarmSettingLabel, QStringLiteral("Off")},
+        {c.peakButton, c.peakButton->text()},
+        {c.resistanceCaption, c.resistanceCaption->text()},
+        {c.phaseCaption, c.phaseCaption->text()},
+        {c.impedanceCaption, c.impedanceCaption->text()},
+        {c.reactanceCaption, c.reactanceCaption->text()},
+        {c.portList, QStringLiteral("Com09 ")},
+        {c.pollPeriodBox, QStringLiteral("5000")},
+    };
+    double scale = 1;
+    for (const auto& [control, text] : widest)
+        scale = std::max(scale, NeededScale(control, text));
+    // In twentieths, so that a font a hair too wide doesn't give odd sizes.
+    c.scale = std::ceil(scale * 20) / 20;
+    for (const auto& [control, at] : placements)
+        control->setGeometry(ScaledPixels(at.left, c.scale), ScaledPixels(at.top, c.scale),
+                             ScaledPixels(at.width, c.scale), ScaledPixels(at.height, c.scale));
+    // The open list as wide as its longest entry, not as the closed box.
+    c.portList->view()->setMinimumWidth(c.portList->view()->sizeHintForColumn(0) +
+                                        c.portList->view()->frameWidth() * 2 + 8);
     return c;
+}
+
+void SetBoxText(QLineEdit* box, const QString& text)
+{
+    if (box->text() == text)
+        return;
+    box->setText(text);
+    box->setCursorPosition(0);
+    // The text margins and the frame take a few pixels of the box.
+    const bool fits = box->fontMetrics().horizontalAdvance(text) <= box->width() - 8;
+    box->setToolTip(fits ? QString() : text);
 }
 
 MainMenu BuildMainMenu(QMenuBar* bar)

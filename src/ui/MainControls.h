@@ -22,6 +22,12 @@ constexpr QRect FromTwips(int left, int top, int width, int height)
             height / TwipsPerPixel};
 }
 
+// Twips to device-independent pixels on a grid scaled by `scale`.
+inline int ScaledPixels(double twips, double scale)
+{
+    return qRound(twips / TwipsPerPixel * scale);
+}
+
 // The client area when the window is created, in twips.
 inline constexpr QSize ClientSizeTwips{3780, 5700};
 
@@ -66,15 +72,16 @@ struct MainControls {
     QLabel* spareLabel = nullptr;
     QPushButton* testSwr15Button = nullptr;
     QPushButton* testSwr20Button = nullptr;
+
+    // The grid was drawn for a smaller font than today's desktops use: every
+    // rectangle is scaled by this much, the same for all, so that each
+    // control's text fits in the font in use. 1 where it fits as drawn.
+    double scale = 1;
 };
 
-// Sets a box's text with its start in view: most boxes are narrower than
-// what they show.
-inline void SetBoxText(QLineEdit* box, const QString& text)
-{
-    box->setText(text);
-    box->setCursorPosition(0);
-}
+// Sets a box's text with its start in view; a text wider than the box is
+// shown whole in its tooltip. An unchanged text costs nothing.
+void SetBoxText(QLineEdit* box, const QString& text);
 
 // Creates the controls on `client` in their state when the window is created,
 // with the keyboard focus order set: one line a control, with its object
