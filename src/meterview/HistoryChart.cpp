@@ -33,7 +33,7 @@ QScatterSeries* MarkSeries(const QString& name)
 HistoryChart::HistoryChart(QWidget* parent)
     : QChartView(parent), chart_(new QChart), timeAxis_(new QDateTimeAxis),
       powerAxis_(new QValueAxis), swrAxis_(new QValueAxis), power_(new QLineSeries),
-      swr_(new QLineSeries), powerMarks_(MarkSeries(tr("Clamped"))),
+      swr_(new QLineSeries), powerMarks_(MarkSeries(tr("Off the scale or no reading"))),
       swrMarks_(MarkSeries(tr("Clamped or no SWR")))
 {
     chart_->setAnimationOptions(QChart::NoAnimation);
@@ -50,6 +50,7 @@ HistoryChart::HistoryChart(QWidget* parent)
         chart_->addSeries(series);
     // One legend entry for the dots is enough.
     chart_->legend()->markers(swrMarks_).constFirst()->setVisible(false);
+    chart_->legend()->markers(powerMarks_).constFirst()->setVisible(false);
 
     timeAxis_->setTitleText(tr("Time"));
     powerAxis_->setTitleText(tr("Power (W)"));
@@ -94,6 +95,9 @@ void HistoryChart::redraw(const ReadingHistory& history, qint64 nowMs, int spanM
     swr_->replace(curves.swr);
     powerMarks_->replace(curves.powerMarks);
     swrMarks_->replace(curves.swrMarks);
+    // The dots' legend entry only while there are dots to explain.
+    chart_->legend()->markers(powerMarks_).constFirst()->setVisible(
+        !curves.powerMarks.isEmpty() || !curves.swrMarks.isEmpty());
 }
 
 qsizetype HistoryChart::powerPoints() const
