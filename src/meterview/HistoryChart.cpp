@@ -76,7 +76,8 @@ HistoryChart::HistoryChart(QWidget* parent)
     }
     setChart(chart_);
     setRenderHint(QPainter::Antialiasing);
-    setMinimumHeight(160);
+    // Below this Qt Charts elides the axis labels to "...".
+    setMinimumHeight(250);
 }
 
 void HistoryChart::redraw(const ReadingHistory& history, qint64 nowMs, int spanMinutes)
@@ -96,8 +97,10 @@ void HistoryChart::redraw(const ReadingHistory& history, qint64 nowMs, int spanM
     powerMarks_->replace(curves.powerMarks);
     swrMarks_->replace(curves.swrMarks);
     // The dots' legend entry only while there are dots to explain.
-    chart_->legend()->markers(powerMarks_).constFirst()->setVisible(
-        !curves.powerMarks.isEmpty() || !curves.swrMarks.isEmpty());
+    chart_->legend()
+        ->markers(powerMarks_)
+        .constFirst()
+        ->setVisible(!curves.powerMarks.isEmpty() || !curves.swrMarks.isEmpty());
 }
 
 qsizetype HistoryChart::powerPoints() const

@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     MeterSimProcess sim({QStringLiteral("-e"), QStringLiteral("sweep on"), QStringLiteral("-e"),
-                         QStringLiteral("range 1"), QStringLiteral("-e"), QStringLiteral("alarm 3"),
+                         QStringLiteral("range 1"), QStringLiteral("-e"), QStringLiteral("alarm 2"),
                          QStringLiteral("-e"), QStringLiteral("gate 40")});
     const QString device = sim.devicePath();
     if (device.isEmpty()) {
@@ -83,13 +83,17 @@ int main(int argc, char* argv[])
             DecodeStatusReply(reply, record);
             CalcVector(record);
             const auto alarmState = static_cast<qint32>(record.alarmSetting);
-            // As the main window judges the 2.5 setting: above 1 W and at or over 2.5.
-            window.showReading(record, alarmState, record.power > 1 && record.swr >= 2.5);
+            // As the main window judges the 2.0 setting: above 1 W and at or over 2.0.
+            window.showReading(record, alarmState, record.power > 1 && record.swr >= 2.0);
             ++accepted;
         });
     });
     tick.start();
     QTest::qWait(SweepSeconds * 1000);
+    // End on a steady reading in alarm, with the sweep's highs still held.
+    for (const char* command : {"sweep off", "power 87.4", "swr 2.15"})
+        sim.send(QString::fromLatin1(command));
+    QTest::qWait(1200);
     tick.stop();
     if (accepted < SweepSeconds * 1000 / PollMs / 4) {
         std::fprintf(stderr, "only %d replies from the meter simulator\n", accepted);
