@@ -31,11 +31,13 @@ QScatterSeries* MarkSeries(const QString& name)
 } // namespace
 
 HistoryChart::HistoryChart(QWidget* parent)
-    : QChartView(parent), chart_(new QChart), timeAxis_(new QDateTimeAxis),
+    : QChartView(new QChart, parent), chart_(chart()), timeAxis_(new QDateTimeAxis),
       powerAxis_(new QValueAxis), swrAxis_(new QValueAxis), power_(new QLineSeries),
       swr_(new QLineSeries), powerMarks_(MarkSeries(tr("Off the scale or no reading"))),
       swrMarks_(MarkSeries(tr("Clamped or no SWR")))
 {
+    // Given to the base at construction: setChart() would leave the view's
+    // own first chart behind.
     chart_->setAnimationOptions(QChart::NoAnimation);
     chart_->setMargins(QMargins(4, 4, 4, 4));
     chart_->setBackgroundRoundness(0);
@@ -74,7 +76,6 @@ HistoryChart::HistoryChart(QWidget* parent)
         series->attachAxis(timeAxis_);
         series->attachAxis(swrAxis_);
     }
-    setChart(chart_);
     setRenderHint(QPainter::Antialiasing);
     // Below this Qt Charts elides the axis labels to "...".
     setMinimumHeight(250);
