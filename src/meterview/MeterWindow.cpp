@@ -176,11 +176,13 @@ void MeterWindow::redraw(bool forceChart)
     swrBar_->setPeak(swrPeak_.hasValue() ? swrPeak_.level() : std::nan(""));
 
     // The chart moves by a pixel every span/width: drawing it more often
-    // than that would show nothing new.
+    // than that would show nothing new. A chart redraw lays out its axes and
+    // legend again and costs far more than the bars, so even the shortest
+    // span moves it only once a second.
     const qint64 now = epochMs_();
     const qint64 spanMs = qint64(historyMinutes_) * 60 * 1000;
     const qint64 pixelMs = spanMs / std::max(1, chart_->width());
-    if (forceChart || now - chartDrawnAt_ >= std::max<qint64>(pixelMs, 1000 / RedrawsPerSecond) ||
+    if (forceChart || now - chartDrawnAt_ >= std::max<qint64>(pixelMs, ChartIntervalMs) ||
         now < chartDrawnAt_) {
         chart_->redraw(history_, now, historyMinutes_);
         chartDrawnAt_ = now;

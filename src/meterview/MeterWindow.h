@@ -26,6 +26,8 @@ public:
     ~MeterWindow() override;
 
     static constexpr int RedrawsPerSecond = 5;
+    // The chart's shortest time between redraws.
+    static constexpr int ChartIntervalMs = 1000;
     static constexpr int HistoryChoices[] = {1, 5, 15, 60};
 
     int historyMinutes() const { return historyMinutes_; }
