@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PeakHold.h"
+
+#include <QDeadlineTimer>
+
+PeakHold::PeakHold(Clock clock) : clock_(std::move(clock))
+{
+    if (!clock_)
+        clock_ = [] { return QDeadlineTimer::current().deadline(); };
+}
+
+void PeakHold::add(double value)
+{
+    const qint64 now = clock_();
+    if (!hasValue_ || value >= peak_ || expired(now)) {
+        peak_ = value;
+        peakAt_ = now;
+    }
+    latest_ = value;
+    hasValue_ = true;
+}
+
+double PeakHold::level() const
+{
+    return expired(clock_()) ? latest_ : peak_;
+}

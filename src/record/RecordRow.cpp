@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RecordRow.h"
+
+#include "RecordSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cmath>
+
+namespace {
+// QByteArray::number ignores the locale, so the decimal point is always ".".
+void AppendNumber(QByteArray& row, double value)
+{
+    if (std::isfinite(value))
+        row += QByteArray::number(value == 0 ? 0.0 : value, 'g', 10);
+}
+
+bool IsWhole(double value, double low, double high)
+{
+    return value >= low && value <= high && value == std::floor(value);
+}
+} // namespace
+
+QByteArray RecordHeader()
+{
+    return QByteArrayLiteral("time_utc,power_w,swr,impedance_ohm,phase_deg,resistance_ohm,"
+                             "reactance_ohm,mode,full_scale_w,alarm_setting\n");
+}
+
+double RangeFullScale(double rangeCode)
+{
+    if (rangeCode == 0)
+        return 2500;
+    if (rangeCode == 1)
+        return 250;
+    if (rangeCode == 2)
+        return 25;
+    return 0;
+}
+
+QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmState)
+{
+    QByteArray row;
+    row.reserve(120);
+    row += time.toUTC().toString(Qt::ISODateWithMs).toLatin1();
+    row += ',';
+    AppendNumber(row, r.power);
+    row += ',';
+    AppendNumber(row, r.swr);
+    const bool vectorValid = r.vectorGate > 15;
+    for (const double value : {r.impedance, r.phase, r.resistance, r.reactance}) {
+        row += ',';
+        if (vectorValid)
+            AppendNumber(row, value);
+    }
+    row += ',';
+    if (r.peakFlag == 1)
+        row += "peak";
+    else if (r.peakFlag == 0)
+        row += "normal";
+    row += ',';
+    if (const double fullScale = RangeFullScale(r.rangeCode); fullScale > 0)
+        AppendNumber(row, fullScale);
+    row += ',';
+    static const char* const AlarmTexts[] = {"off", "1.5", "2.0", "2.5", "3.0"};
+    if (IsWhole(alarmState, 0, 4))
+        row += AlarmTexts[alarmState];
+    row += '\n';
+    return row;
+}
+
+QString DefaultRecordPath(const QString& folder, QDate date)
+{
+    QString dir = folder;
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (dir.isEmpty())
+        dir = QDir::homePath();
+    return QDir(dir).filePath(QStringLiteral("vossbridge-%1.csv").arg(date.toString(Qt::ISODate)));
+}
+
+QString DefaultRecordPath(SettingsStore& store)
+{
+    return DefaultRecordPath(RecordSettings::Folder.read(store), QDate::currentDate());
+}
+
+void RememberRecordFolder(SettingsStore& store, const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (RecordSettings::Folder.read(store) != folder)
+        RecordSettings::Folder.save(store, folder);
+}

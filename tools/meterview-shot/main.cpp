@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// vossbridge-meterview-shot: polls the meter simulator, sweeping, through the
+// program's own serial link and decoder, feeds the meter window with what it
+// reads, and renders the window to meter-window.png in a folder once its
+// history shows the sweep. Used to make the picture in docs/.
+#include "MeterSimProcess.h"
+#include "MeterWindow.h"
+#include "PollCycle.h"
+#include "QtSerialLink.h"
+#include "ReadingsDisplay.h"
+#include "SettingsStore.h"
+#include "StatusReply.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHash>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+// Settings kept in memory: the picture must not depend on the user's.
+class MemorySettings : public SettingsStore {
+public:
+    QString read(const QString& group, const QString& key) override
+    {
+        return values_.value(group + u'/' + key);
+    }
+    void save(const QList<StoredText>& texts) override
+    {
+        for (const StoredText& t : texts)
+            values_[t.group + u'/' + t.key] = t.text;
+    }
+    using SettingsStore::save;
+
+private:
+    QHash<QString, QString> values_;
+};
+
+constexpr int PollMs = 50;
+constexpr int SweepSeconds = 30;
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: vossbridge-meterview-shot FOLDER\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+
+    MeterSimProcess sim({QStringLiteral("-e"), QStringLiteral("sweep on"), QStringLiteral("-e"),
+                         QStringLiteral("range 1"), QStringLiteral("-e"), QStringLiteral("alarm 2"),
+                         QStringLiteral("-e"), QStringLiteral("gate 40")});
+    const QString device = sim.devicePath();
+    if (device.isEmpty()) {
+        std::fprintf(stderr, "the meter simulator did not start\n");
+        return 1;
+    }
+    QtSerialLink port([&device](int) { return device; });
+    port.setPortNumber(1);
+    port.setLineSettings(QStringLiteral("38400,n,8,1"));
+    port.setReadLength(0);
+    if (!port.open()) {
+        std::fprintf(stderr, "can't open %s: %s\n", qPrintable(device),
+                     qPrintable(port.errorText()));
+        return 1;
+    }
+
+    MemorySettings store;
+    MeterWindow window(store);
+    window.setHistoryMinutes(1);
+    window.resize(760, 600);
+    window.show();
+
+    PollCycle cycle;
+    PendingCommands pending;
+    StatusRecord record;
+    int accepted = 0;
+    QTimer tick;
+    tick.setInterval(PollMs);
+    QObject::connect(&tick, &QTimer::timeout, &window, [&] {
+        cycle.tick(port, pending, [&](const QString& reply) {
+            DecodeStatusReply(reply, record);
+            CalcVector(record);
+            const auto alarmState = static_cast<qint32>(record.alarmSetting);
+            // As the main window judges the 2.0 setting: above 1 W and at or over 2.0.
+            window.showReading(record, alarmState, record.power > 1 && record.swr >= 2.0);
+            ++accepted;
+        });
+    });
+    tick.start();
+    QTest::qWait(SweepSeconds * 1000);
+    // End on a steady reading in alarm, with the sweep's highs still held.
+    for (const char* command : {"sweep off", "power 87.4", "swr 2.15"})
+        sim.send(QString::fromLatin1(command));
+    QTest::qWait(1200);
+    tick.stop();
+    if (accepted < SweepSeconds * 1000 / PollMs / 4) {
+        std::fprintf(stderr, "only %d replies from the meter simulator\n", accepted);
+        return 1;
+    }
+    window.redrawNow();
+    QApplication::processEvents();
+
+    const QString path =
+        QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("meter-window.png"));
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "can't write %s\n", qPrintable(path));
+        return 1;
+    }
+    std::printf("%d replies; wrote %s\n", accepted, qPrintable(path));
+    return 0;
+}
