@@ -3,14 +3,33 @@
 
 #include "MainWindow.h"
 #include "MqttSettingsPage.h"
+#include "RecordRow.h"
 #include "SettingsDialog.h"
 #include "SettingsStore.h"
 
+#include <QFileDialog>
+
 ToolsController::ToolsController(MainWindow& window, SettingsStore& store, QObject* parent)
-    : QObject(parent), window_(window), store_(store)
+    : QObject(parent), window_(window), store_(store),
+      meterWindow_(std::make_unique<MeterWindow>(store))
 {
     const MainMenu& menu = window_.menu();
     connect(menu.settingsAction, &QAction::triggered, this, &ToolsController::showSettings);
+    connect(menu.meterWindowAction, &QAction::triggered, this, &ToolsController::showMeterWindow);
+    connect(menu.recordAction, &QAction::triggered, this, &ToolsController::toggleRecording);
+
+    // The meter window keeps its history while hidden.
+    connect(&window_, &MainWindow::readingAccepted, meterWindow_.get(), &MeterWindow::showReading);
+    connect(&window_, &MainWindow::readingAccepted, &recorder_, &ReadingsRecorder::addReading);
+    connect(&recorder_, &ReadingsRecorder::statusChanged, this,
+            [this] { window_.menu().recordAction->setChecked(recorder_.isRecording()); });
+    connect(&recorder_, &ReadingsRecorder::stopped, this, [this](const QString& reason) {
+        // A recording that stopped by itself says why until the next one.
+        showState(QStringLiteral("Record"), !reason.isEmpty(), recorder_.statusText());
+    });
+    // Whole rows on disk before the program ends.
+    connect(&window_, &MainWindow::unloaded, &recorder_, &ReadingsRecorder::stop);
+    connect(&window_, &MainWindow::unloaded, meterWindow_.get(), &QWidget::close);
 
     connect(&window_, &MainWindow::readingAccepted, &mqtt_, &MqttLink::updateReading);
     connect(&window_, &MainWindow::meterAvailable, &mqtt_, &MqttLink::setMeterAvailable);
@@ -44,4 +63,41 @@ void ToolsController::showSettings()
     settings_->show();
     settings_->raise();
     settings_->activateWindow();
+}
+
+void ToolsController::showMeterWindow()
+{
+    meterWindow_->show();
+    meterWindow_->raise();
+    meterWindow_->activateWindow();
+}
+
+void ToolsController::toggleRecording()
+{
+    if (recorder_.isRecording()) {
+        recorder_.stop();
+        showState(QStringLiteral("Record"), false, {});
+        return;
+    }
+    // Rows are appended, never overwritten, so no question about replacing.
+    const QString path = QFileDialog::getSaveFileName(
+        &window_, QStringLiteral("Record Readings"), DefaultRecordPath(store_),
+        QStringLiteral("CSV files (*.csv);;All files (*)"), nullptr,
+        QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) {
+        window_.menu().recordAction->setChecked(false);
+        return;
+    }
+    startRecording(path);
+}
+
+bool ToolsController::startRecording(const QString& path)
+{
+    const bool started = recorder_.start(path);
+    if (started) {
+        RememberRecordFolder(store_, path);
+        showState(QStringLiteral("Record"), false, {});
+    }
+    window_.menu().recordAction->setChecked(started);
+    return started;
 }

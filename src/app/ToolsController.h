@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MeterWindow.h"
 #include "MqttLink.h"
+#include "ReadingsRecorder.h"
 
 #include <QObject>
 #include <QPointer>
+#include <memory>
 
 class MainWindow;
 class SettingsDialog;
@@ -19,7 +22,16 @@ public:
     ToolsController(MainWindow& window, SettingsStore& store, QObject* parent = nullptr);
 
     MqttLink& mqtt() { return mqtt_; }
+    MeterWindow& meterWindow() { return *meterWindow_; }
+    ReadingsRecorder& recorder() { return recorder_; }
+
     void showSettings();
+    void showMeterWindow();
+    // Tools > Record Readings...: asks for a file and starts, or stops.
+    void toggleRecording();
+    // Starts recording to `path` (the command line's --record); false when
+    // the file can't be written, and the status panel says why.
+    bool startRecording(const QString& path);
 
 private:
     // A link that is off has no line.
@@ -28,5 +40,8 @@ private:
     MainWindow& window_;
     SettingsStore& store_;
     MqttLink mqtt_;
+    ReadingsRecorder recorder_;
+    // A window of its own, closed with the main window.
+    std::unique_ptr<MeterWindow> meterWindow_;
     QPointer<SettingsDialog> settings_;
 };

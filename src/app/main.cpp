@@ -24,6 +24,10 @@ void SetNames()
                            "There is no warranty."));
 }
 
+const QCommandLineOption RecordOption(QStringLiteral("record"),
+                                      QStringLiteral("Append each reading to <file> (CSV)."),
+                                      QStringLiteral("file"));
+
 void DescribeOptions(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
@@ -31,6 +35,7 @@ void DescribeOptions(QCommandLineParser& parser)
                        "station-control program."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(RecordOption);
 }
 
 // --help and --version answer without a window system, over ssh say, so they
@@ -69,6 +74,8 @@ int main(int argc, char* argv[])
     DBusHostLink host;
     MainWindow window(store, port, host);
     ToolsController tools(window, store);
+    if (parser.isSet(RecordOption))
+        tools.startRecording(parser.value(RecordOption));
     QObject::connect(&port, &QtSerialLink::lost, &window, &MainWindow::portLost);
     QObject::connect(&port, &QtSerialLink::recovered, &window, &MainWindow::portRecovered);
     QObject::connect(&host, &DBusHostLink::hostAppeared, &window, &MainWindow::linkHostAgain);

@@ -285,8 +285,8 @@ MainMenu BuildMainMenu(QMenuBar* bar)
     m.toolsMenu->setObjectName(QStringLiteral("mnuTools"));
     m.serialDeviceAction =
         action(m.toolsMenu, QStringLiteral("mnuSerialDevice"), QStringLiteral("Serial &Device..."));
-    m.meterWindowAction = action(m.toolsMenu, QStringLiteral("mnuMeterWindow"),
-                                 QStringLiteral("&Meter Window"), true);
+    m.meterWindowAction =
+        action(m.toolsMenu, QStringLiteral("mnuMeterWindow"), QStringLiteral("&Meter Window"));
     m.recordAction = action(m.toolsMenu, QStringLiteral("mnuRecord"),
                             QStringLiteral("&Record Readings..."), true);
     m.settingsAction =

@@ -97,8 +97,8 @@ struct MainMenu {
     QAction* setupAction = nullptr;
     QMenu* toolsMenu = nullptr;
     QAction* serialDeviceAction = nullptr;
-    QAction* meterWindowAction = nullptr; // checked while the meter window shows
-    QAction* recordAction = nullptr;      // checked while recording
+    QAction* meterWindowAction = nullptr;
+    QAction* recordAction = nullptr; // checked while recording
     QAction* settingsAction = nullptr;
     QMenu* helpMenu = nullptr;
     QAction* indexAction = nullptr;
