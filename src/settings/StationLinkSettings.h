@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "SettingKey.h"
+
+#include <QRegularExpression>
+
+// Group "StationLink": the server for Hamlib network clients and the rig
+// daemon it relays to. Other programs and scripts set these keys too, so
+// their names and texts stay as they are.
+namespace StationLinkSettings {
+inline const QString Group = QStringLiteral("StationLink");
+
+// "host:port" split at the last colon; nothing when either part makes no
+// sense. "[::1]:4534" names an IPv6 address.
+struct Endpoint {
+    QString host;
+    quint16 port = 0;
+};
+inline std::optional<Endpoint> ParseEndpoint(const QString& text)
+{
+    const QString t = text.trimmed();
+    const qsizetype colon = t.lastIndexOf(u':');
+    if (colon <= 0)
+        return std::nullopt;
+    QString host = t.left(colon);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const uint port = t.mid(colon + 1).toUInt(&ok);
+    if (!ok || port == 0 || port > 65535 || host.isEmpty() || host.contains(u' '))
+        return std::nullopt;
+    return Endpoint{host, static_cast<quint16>(port)};
+}
+
+// The address to listen on: "localhost" or a numeric IPv4 or IPv6 address.
+inline bool IsListenAddress(const QString& host)
+{
+    if (host == u"localhost")
+        return true;
+    static const QRegularExpression ipv6(QStringLiteral("^[0-9A-Fa-f:.]*:[0-9A-Fa-f:.]*$"));
+    if (ipv6.match(host).hasMatch())
+        return true;
+    const QStringList parts = host.split(u'.');
+    if (parts.size() != 4)
+        return false;
+    for (const QString& p : parts) {
+        bool ok = false;
+        if (p.isEmpty() || p.size() > 3 || p.toUInt(&ok) > 255 || !ok)
+            return false;
+    }
+    return true;
+}
+inline std::optional<QString> ListenText(const QString& text)
+{
+    const auto e = ParseEndpoint(text);
+    if (!e || !IsListenAddress(e->host))
+        return std::nullopt;
+    return text.trimmed();
+}
+// Empty (but present) means no rig: meter only. A missing key reads as null
+// and so takes the default.
+inline std::optional<QString> RigText(const QString& text)
+{
+    if (text.isNull())
+        return std::nullopt;
+    if (text.trimmed().isEmpty())
+        return QString(QLatin1String(""));
+    if (!ParseEndpoint(text))
+        return std::nullopt;
+    return text.trimmed();
+}
+// "alarm" or a number of at least 1 (no SWR is below 1).
+inline std::optional<QString> SwrLimitText(const QString& text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == u"alarm")
+        return t;
+    bool ok = false;
+    const double limit = t.toDouble(&ok);
+    if (!ok || !(limit >= 1.0) || limit > 100)
+        return std::nullopt;
+    return t;
+}
+
+inline const SettingKey<bool> Enabled{Group, QStringLiteral("Enabled"), false, LowerCaseBool,
+                                      LowerCaseBoolText};
+inline const SettingKey<QString> Listen{Group, QStringLiteral("Listen"),
+                                        QStringLiteral("127.0.0.1:4534"), ListenText, PlainText};
+inline const SettingKey<QString> Rig{Group, QStringLiteral("Rig"), QStringLiteral("localhost:4532"),
+                                     RigText, PlainText};
+inline const SettingKey<bool> Protection{Group, QStringLiteral("Protection"), false, LowerCaseBool,
+                                         LowerCaseBoolText};
+inline const SettingKey<QString> SwrLimit{Group, QStringLiteral("SwrLimit"),
+                                          QStringLiteral("alarm"), SwrLimitText, PlainText};
+// Watts of forward power below which a high SWR is no danger (tuning, idle).
+inline const SettingKey<double> PowerFloor{Group,
+                                           QStringLiteral("PowerFloor"),
+                                           5,
+                                           StrictDouble,
+                                           [](double w) { return ShortestDecimal(w); },
+                                           [](double w) { return w >= 0 && w <= 2500; }};
+// Consecutive accepted replies over the limit before the rig is unkeyed.
+inline const SettingKey<int> Count{Group,       QStringLiteral("Count"),
+                                   2,           StrictInt,
+                                   IntegerText, [](int n) { return n >= 1 && n <= 100; }};
+} // namespace StationLinkSettings

@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RigctlServer.h"
+
+#include "RigRelay.h"
+#include "StationLog.h"
+
+#include <QTcpSocket>
+
+using namespace Rigctl;
+
+RigctlServer::RigctlServer(QObject* parent) : QObject(parent)
+{
+    connect(&server_, &QTcpServer::newConnection, this, &RigctlServer::onNewConnection);
+}
+
+RigctlServer::~RigctlServer()
+{
+    close();
+}
+
+bool RigctlServer::listen(const QHostAddress& address, quint16 port)
+{
+    close();
+    return server_.listen(address, port);
+}
+
+void RigctlServer::close()
+{
+    server_.close();
+    const QList<QTcpSocket*> sockets = clients_.keys();
+    clients_.clear();
+    for (QTcpSocket* s : sockets) {
+        s->disconnect(this);
+        s->abort();
+        s->deleteLater();
+    }
+    if (!sockets.isEmpty())
+        Q_EMIT clientsChanged();
+}
+
+void RigctlServer::setReading(const StatusRecord& record)
+{
+    haveReading_ = record.received;
+    reading_ = ReadingOf(record);
+}
+
+void RigctlServer::onNewConnection()
+{
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        if (clients_.size() >= MaxClients) {
+            qCWarning(lcStation) << "too many clients; refused" << socket->peerAddress();
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        clients_.insert(socket, Client());
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this,
+                [this, socket] { onDisconnected(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            // Room again for a client that was held back by its own answers.
+            if (clients_.contains(socket))
+                handleLines(socket);
+        });
+        qCDebug(lcStation) << "client connected from" << socket->peerAddress();
+        Q_EMIT clientsChanged();
+    }
+}
+
+void RigctlServer::onDisconnected(QTcpSocket* socket)
+{
+    if (clients_.remove(socket) == 0)
+        return;
+    socket->deleteLater();
+    Q_EMIT clientsChanged();
+}
+
+void RigctlServer::drop(QTcpSocket* socket, Client& client, const char* why, bool flush)
+{
+    qCWarning(lcStation) << "dropped client" << socket->peerAddress() << socket->peerPort() << "-"
+                         << why;
+    client.dropping = true;
+    client.input.clear();
+    // Its error answer goes out first, unless answers are what it won't take.
+    if (flush)
+        QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost, Qt::QueuedConnection);
+    else
+        QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
+}
+
+void RigctlServer::onReadyRead(QTcpSocket* socket)
+{
+    auto it = clients_.find(socket);
+    if (it == clients_.end() || it->dropping) {
+        socket->readAll();
+        return;
+    }
+    it->input += socket->readAll();
+    handleLines(socket);
+}
+
+void RigctlServer::reply(QTcpSocket* socket, Client& client, const QByteArray& answer)
+{
+    socket->write(answer);
+    if (socket->bytesToWrite() > MaxPendingOutput)
+        drop(socket, client, "it does not read its answers", false);
+}
+
+void RigctlServer::handleLines(QTcpSocket* socket)
+{
+    auto it = clients_.find(socket);
+    if (it == clients_.end())
+        return;
+    Client& client = *it;
+    while (!client.waiting && !client.dropping) {
+        // Answers still piling up: read on only once the client takes them.
+        if (socket->bytesToWrite() > MaxPendingOutput / 2)
+            return;
+        const qsizetype end = client.input.indexOf('\n');
+        if (end < 0) {
+            if (client.input.size() > MaxLineLength) {
+                reply(socket, client, MalformedAnswer({}));
+                drop(socket, client, "its line is too long", true);
+            }
+            return;
+        }
+        const QByteArray line = client.input.left(end);
+        client.input.remove(0, end + 1);
+        if (line.size() > MaxLineLength) {
+            reply(socket, client, MalformedAnswer({}));
+            drop(socket, client, "its line is too long", true);
+            return;
+        }
+        if (!handleLine(socket, client, line))
+            return;
+    }
+}
+
+QByteArray RigctlServer::dumpState(const Command& command, bool chkVfo) const
+{
+    QByteArray state = MeterOnlyDumpState();
+    if (relay_ && relay_->dumpState())
+        state = *relay_->dumpState();
+    if (!chkVfo)
+        state = WithoutSettings(state);
+    if (!command.extended())
+        return state;
+    return command.longName() + ':' + command.separator + state + "RPRT 0\n";
+}
+
+bool RigctlServer::handleLine(QTcpSocket* socket, Client& client, const QByteArray& line)
+{
+    Command command;
+    const bool vfoMode = relay_ && relay_->vfoMode();
+    switch (Parse(line, vfoMode, command)) {
+    case ParseResult::Empty:
+        return true;
+    case ParseResult::Quit:
+        client.dropping = true;
+        QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost, Qt::QueuedConnection);
+        return false;
+    case ParseResult::Malformed:
+        qCDebug(lcStation) << "refused line" << line.left(80);
+        reply(socket, client, MalformedAnswer(line));
+        return !client.dropping;
+    case ParseResult::Command:
+        break;
+    }
+    if (command.is("chk_vfo")) {
+        client.chkVfo = true;
+        const QByteArray value = vfoMode ? "1" : "0";
+        reply(socket, client, (command.extended() ? "ChkVFO: " + value : value) + '\n');
+        return !client.dropping;
+    }
+    if (command.is("dump_state")) {
+        reply(socket, client, dumpState(command, client.chkVfo));
+        return !client.dropping;
+    }
+    if (command.is("get_level")) {
+        if (const auto value = MeterLevel(command.args.back(), reading_)) {
+            reply(socket, client,
+                  haveReading_ ? ValuesAnswer(command, {{}}, {QByteArray::number(*value, 'f', 6)})
+                               : ErrorAnswer(command, NotAvailable));
+            return !client.dropping;
+        }
+    }
+    if (!relay_) {
+        reply(socket, client, ErrorAnswer(command, NotAvailable));
+        return !client.dropping;
+    }
+    if (command.is("set_ptt") && command.args.back() != "0")
+        Q_EMIT keyRequested(socket->peerAddress().toString() + u':' +
+                            QString::number(socket->peerPort()));
+    client.waiting = true;
+    relay_->send(command, socket, [this, socket](const QByteArray& answer) {
+        auto it = clients_.find(socket);
+        if (it == clients_.end())
+            return; // the client left while its command was out
+        it->waiting = false;
+        reply(socket, *it, answer);
+        handleLines(socket);
+    });
+    return false;
+}

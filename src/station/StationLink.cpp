@@ -1,0 +1,177 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "StationLink.h"
+
+#include "RigRelay.h"
+#include "StationLinkSettings.h"
+#include "StationLog.h"
+
+#include <QHostAddress>
+
+namespace {
+constexpr int LongestListenPauseMs = 30000;
+}
+
+StationLink::StationLink(QObject* parent) : QObject(parent)
+{
+    listenRetry_.setSingleShot(true);
+    connect(&listenRetry_, &QTimer::timeout, this, &StationLink::listenNow);
+    connect(&server_, &RigctlServer::clientsChanged, this, &StationLink::updateStatus);
+    connect(&server_, &RigctlServer::keyRequested, this, [this](const QString& peer) {
+        if (protection_.latched())
+            qCWarning(lcStation).noquote()
+                << "client" << peer << "keys the rig while the SWR alarm is latched";
+    });
+}
+
+StationLink::~StationLink()
+{
+    // The server's last signals must not reach a half-destroyed link.
+    server_.disconnect(this);
+    server_.setRelay(nullptr);
+    server_.close();
+}
+
+void StationLink::setAnswerTimeout(int ms)
+{
+    answerTimeoutMs_ = ms;
+    if (relay_)
+        relay_->setAnswerTimeout(ms);
+}
+
+void StationLink::applySettings(SettingsStore& store)
+{
+    namespace S = StationLinkSettings;
+    SwrProtection::Settings p;
+    p.enabled = S::Protection.read(store);
+    const QString limit = S::SwrLimit.read(store);
+    if (limit != u"alarm")
+        p.swrLimit = limit.toDouble();
+    p.powerFloor = S::PowerFloor.read(store);
+    p.count = S::Count.read(store);
+    protection_.setSettings(p);
+
+    const bool enabled = S::Enabled.read(store);
+    const QString listen = S::Listen.read(store);
+    const QString rig = S::Rig.read(store);
+    if (!enabled) {
+        if (enabled_)
+            qCInfo(lcStation) << "station link turned off";
+        enabled_ = false;
+        listenRetry_.stop();
+        server_.setRelay(nullptr);
+        server_.close();
+        relay_.reset();
+        listenText_.clear();
+        rigText_.clear();
+        updateStatus();
+        return;
+    }
+    enabled_ = true;
+    if (rig != rigText_ || (!relay_ && !rig.isEmpty())) {
+        rigText_ = rig;
+        server_.setRelay(nullptr);
+        relay_.reset();
+        if (const auto e = S::ParseEndpoint(rig)) {
+            relay_ = std::make_unique<RigRelay>(e->host, e->port);
+            if (answerTimeoutMs_ > 0)
+                relay_->setAnswerTimeout(answerTimeoutMs_);
+            connect(relay_.get(), &RigRelay::stateChanged, this, &StationLink::updateStatus);
+        }
+        server_.setRelay(relay_.get());
+    }
+    if (listen != listenText_ || !server_.isListening()) {
+        listenText_ = listen;
+        nextListenPauseMs_ = 1000;
+        listenNow();
+    }
+    updateStatus();
+}
+
+void StationLink::listenNow()
+{
+    const auto e = StationLinkSettings::ParseEndpoint(listenText_);
+    if (!e)
+        return;
+    const QHostAddress address =
+        e->host == u"localhost" ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(e->host);
+    if (server_.listen(address, e->port)) {
+        listenError_.clear();
+        listenRetry_.stop();
+        qCInfo(lcStation).noquote() << "listening for Hamlib clients on" << listenText_;
+    } else {
+        const QString error = server_.errorString();
+        listenError_ =
+            error.contains(u"in use", Qt::CaseInsensitive) ? QStringLiteral("port in use") : error;
+        // Whoever holds the port may let it go: try again, less and less often.
+        listenRetry_.start(nextListenPauseMs_);
+        nextListenPauseMs_ = std::min(nextListenPauseMs_ * 2, LongestListenPauseMs);
+    }
+    updateStatus();
+}
+
+void StationLink::updateReading(const StatusRecord& record, qint32 alarmState)
+{
+    server_.setReading(record);
+    if (!protection_.feed(record, alarmState, QDateTime::currentDateTime()))
+        return;
+    const QString text = protection_.alarmText();
+    qCWarning(lcStation).noquote() << text;
+    if (relay_)
+        relay_->unkey();
+    else
+        qCWarning(lcStation) << "no rig daemon named: the rig could not be unkeyed";
+    Q_EMIT alarmLatched(text);
+    updateStatus();
+}
+
+void StationLink::acknowledgeAlarm()
+{
+    if (!protection_.latched())
+        return;
+    qCInfo(lcStation) << "SWR alarm acknowledged";
+    protection_.acknowledge();
+    updateStatus();
+}
+
+QString StationLink::statusText() const
+{
+    if (!enabled_)
+        return QStringLiteral("Station link: off");
+    if (!server_.isListening())
+        return QStringLiteral("Station link: can't listen on %1 (%2)")
+            .arg(listenText_, listenError_);
+    QString rig;
+    if (!relay_) {
+        rig = QStringLiteral("meter only");
+    } else {
+        switch (relay_->state()) {
+        case RigRelay::State::Connected:
+            rig = QStringLiteral("rig connected");
+            break;
+        case RigRelay::State::Connecting:
+            rig = QStringLiteral("rig connecting");
+            break;
+        case RigRelay::State::Retrying:
+            rig = QStringLiteral("rig retrying");
+            break;
+        }
+    }
+    const int n = server_.clientCount();
+    QString text = QStringLiteral("Station link %1: %2, %3 client%4")
+                       .arg(listenText_, rig)
+                       .arg(n)
+                       .arg(n == 1 ? QString() : QStringLiteral("s"));
+    if (protection_.latched())
+        text += QStringLiteral(", SWR alarm latched");
+    return text;
+}
+
+void StationLink::updateStatus()
+{
+    const QString status = statusText();
+    if (status == lastStatus_)
+        return;
+    lastStatus_ = status;
+    qCInfo(lcStation).noquote() << status;
+    Q_EMIT statusChanged();
+}

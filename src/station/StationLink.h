@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "RigctlServer.h"
+#include "StatusReply.h"
+#include "SwrProtection.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+class RigRelay;
+class SettingsStore;
+
+// What the main window holds of the station link: settings in, readings in,
+// a status line and a latched SWR alarm out. Everything runs on the caller's
+// event loop; no call waits on the network.
+class StationLink : public QObject {
+    Q_OBJECT
+public:
+    explicit StationLink(QObject* parent = nullptr);
+    ~StationLink() override;
+
+    // Re-reads group "StationLink": listens anew where the address changed,
+    // reconnects where the rig changed, and stops everything when disabled.
+    void applySettings(SettingsStore& store);
+    // After every accepted meter reply, with the alarm setting last shown.
+    void updateReading(const StatusRecord& record, qint32 alarmState);
+
+    // One short line, e.g. "Station link 127.0.0.1:4534: rig connected, 2 clients".
+    QString statusText() const;
+    // What tripped the SWR protection, until acknowledged; empty otherwise.
+    QString latchedAlarm() const { return protection_.alarmText(); }
+    void acknowledgeAlarm();
+
+    // The port actually listened on (0 when not listening).
+    quint16 listenPort() const { return server_.isListening() ? server_.serverPort() : 0; }
+    // How long the rig's daemon may take to answer one command.
+    void setAnswerTimeout(int ms);
+
+Q_SIGNALS:
+    void statusChanged();
+    void alarmLatched(const QString& text);
+
+private:
+    void listenNow();
+    void updateStatus();
+
+    RigctlServer server_;
+    std::unique_ptr<RigRelay> relay_;
+    SwrProtection protection_;
+    QTimer listenRetry_;
+    int nextListenPauseMs_ = 1000;
+    int answerTimeoutMs_ = 0;
+    bool enabled_ = false;
+    QString listenText_;
+    QString rigText_;
+    QString listenError_;
+    QString lastStatus_;
+};
