@@ -147,8 +147,11 @@ void MainWindow::setOuterHeightTwips(float twips)
 {
     heightTwips_ = twips;
     const int client = std::max(0, ScaledPixels(twips - DecorationTwips, controls_.scale));
-    const int status =
-        statusPanel_ && statusBar()->isVisible() ? statusBar()->sizeHint().height() : 0;
+    // The panel's lines wrap, so its height depends on the window's width.
+    const int status = statusPanel_ && statusBar()->isVisible()
+                           ? std::max(statusBar()->sizeHint().height(),
+                                      statusPanel_->heightForWidth(width()) + 6)
+                           : 0;
     resize(width(), client + menuBar()->sizeHint().height() + status);
 }
 

@@ -6,6 +6,7 @@
 #include "RecordRow.h"
 #include "SettingsDialog.h"
 #include "SettingsStore.h"
+#include "StationLinkSettingsPage.h"
 
 #include <QFileDialog>
 
@@ -31,6 +32,20 @@ ToolsController::ToolsController(MainWindow& window, SettingsStore& store, QObje
     connect(&window_, &MainWindow::unloaded, &recorder_, &ReadingsRecorder::stop);
     connect(&window_, &MainWindow::unloaded, meterWindow_.get(), &QWidget::close);
 
+    connect(&window_, &MainWindow::readingAccepted, &station_,
+            [this](const StatusRecord& record, qint32 alarmState) {
+                station_.updateReading(record, alarmState);
+            });
+    connect(&station_, &StationLink::statusChanged, this, [this] {
+        showState(QStringLiteral("Station"), station_.isEnabled(), station_.statusText());
+    });
+    // A protection trip stays in the window until the operator acknowledges it.
+    connect(&station_, &StationLink::alarmLatched, this,
+            [this](const QString& text) { window_.statusPanel()->showAlarm(text); });
+    connect(window_.statusPanel(), &StatusPanel::alarmAcknowledged, &station_,
+            &StationLink::acknowledgeAlarm);
+    station_.applySettings(store_);
+
     connect(&window_, &MainWindow::readingAccepted, &mqtt_, &MqttLink::updateReading);
     connect(&window_, &MainWindow::meterAvailable, &mqtt_, &MqttLink::setMeterAvailable);
     connect(&mqtt_, &MqttLink::stepAlarmRequested, &window_, &MainWindow::stepAlarm);
@@ -52,6 +67,13 @@ void ToolsController::showSettings()
     if (!settings_) {
         settings_ = new SettingsDialog(&window_);
         settings_->setAttribute(Qt::WA_DeleteOnClose);
+        auto* stationPage = new StationLinkSettingsPage(store_, settings_);
+        connect(stationPage, &StationLinkSettingsPage::applied, this, [this] {
+            station_.applySettings(store_);
+            showState(QStringLiteral("Station"), station_.isEnabled(), station_.statusText());
+        });
+        settings_->addPage(stationPage, QStringLiteral("Station programs"),
+                           [stationPage] { return stationPage->apply(); });
         auto* mqttPage = new MqttSettingsPage(store_, settings_);
         connect(mqttPage, &MqttSettingsPage::applied, this, [this] {
             mqtt_.applySettings(store_);

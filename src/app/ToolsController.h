@@ -4,6 +4,7 @@
 #include "MeterWindow.h"
 #include "MqttLink.h"
 #include "ReadingsRecorder.h"
+#include "StationLink.h"
 
 #include <QObject>
 #include <QPointer>
@@ -22,6 +23,7 @@ public:
     ToolsController(MainWindow& window, SettingsStore& store, QObject* parent = nullptr);
 
     MqttLink& mqtt() { return mqtt_; }
+    StationLink& station() { return station_; }
     MeterWindow& meterWindow() { return *meterWindow_; }
     ReadingsRecorder& recorder() { return recorder_; }
 
@@ -39,6 +41,7 @@ private:
 
     MainWindow& window_;
     SettingsStore& store_;
+    StationLink station_;
     MqttLink mqtt_;
     ReadingsRecorder recorder_;
     // A window of its own, closed with the main window.

@@ -29,6 +29,8 @@ public:
 
     // One short line, e.g. "Station link 127.0.0.1:4534: rig connected, 2 clients".
     QString statusText() const;
+    // Whether group "StationLink" turned the link on.
+    bool isEnabled() const { return enabled_; }
     // What tripped the SWR protection, until acknowledged; empty otherwise.
     QString latchedAlarm() const { return protection_.alarmText(); }
     void acknowledgeAlarm();
