@@ -48,8 +48,9 @@ QString LossReason(QSerialPort::SerialPortError error, const QString& systemText
 } // namespace
 
 QtSerialLink::QtSerialLink(DeviceResolver resolveDevice, QObject* parent)
-    : QObject(parent), resolveDevice_(std::move(resolveDevice)), port_(this)
+    : QObject(parent), resolveDevice_(std::move(resolveDevice)), port_(this), reopenTimer_(this)
 {
+    reopenTimer_.setObjectName(QStringLiteral("reopenTimer"));
     port_.setObjectName(QStringLiteral("MSComm1"));
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLink::onError);
     reopenTimer_.setInterval(ReopenIntervalMs);
