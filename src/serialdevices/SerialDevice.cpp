@@ -3,7 +3,8 @@
 
 QString SerialDevice::kernelName() const
 {
-    return path.section(u'/', -1);
+    // Pseudo-terminals are numbered inside /dev/pts: "pts/3", not "3".
+    return path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path.section(u'/', -1);
 }
 
 QString SerialDevice::vendorProduct() const

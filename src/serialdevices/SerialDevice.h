@@ -24,7 +24,7 @@ struct SerialDevice {
     // This user may read and write it.
     bool accessible = false;
 
-    // "ttyUSB0".
+    // "ttyUSB0", "pts/3".
     QString kernelName() const;
     // "0403:6001", empty where the device is not on USB.
     QString vendorProduct() const;
