@@ -279,6 +279,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString byId = dir.filePath(QStringLiteral("by-id"));
         const SerialDeviceList list(byId);
+        const QStringList stampBefore = list.stamp();
         SerialDevices devices;
         {
             MeterSimProcess sim(
@@ -292,12 +293,15 @@ private Q_SLOTS:
             QCOMPARE(it->byIdPaths, QStringList{byId + "/usb-Sim_Meter_S1-if00-port0"});
             QCOMPARE(it->preferredPath(), byId + "/usb-Sim_Meter_S1-if00-port0");
             QVERIFY(it->accessible);
+            // The dialog lists again only when the stamp changes.
+            QVERIFY(list.stamp() != stampBefore);
             QCOMPARE(IdentityOf(sim.devicePath(), list).byIdNames,
                      QStringList{"usb-Sim_Meter_S1-if00-port0"});
             sim.send(QStringLiteral("hangup"));
             QTRY_VERIFY(!sim.isRunning());
         }
         QVERIFY(list.byIdLinks().isEmpty());
+        QCOMPARE(list.stamp(), stampBefore);
         devices = list.devices();
         for (const SerialDevice& d : devices)
             QVERIFY(d.byIdPaths.isEmpty());

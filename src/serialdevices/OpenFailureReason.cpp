@@ -74,7 +74,12 @@ void AddLockOwners(const QStringList& paths, DeviceFacts& facts)
     }
 }
 
-void AddProcessesHolding(const QString& target, DeviceFacts& facts)
+bool IsGrabber(const QString& name)
+{
+    return name == QLatin1String("brltty") || name == QLatin1String("ModemManager");
+}
+
+void AddProcessesHolding(const QString& target, ProcessScan scan, DeviceFacts& facts)
 {
     const QByteArray wanted = QFile::encodeName(target);
     DIR* proc = ::opendir("/proc");
@@ -84,6 +89,9 @@ void AddProcessesHolding(const QString& target, DeviceFacts& facts)
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (pid <= 0 || *end != '\0')
+            continue;
+        // One read per process rather than one per open file.
+        if (scan == ProcessScan::UsualGrabbers && !IsGrabber(ProcessName(pid)))
             continue;
         const QByteArray fdDir = "/proc/" + QByteArray(entry->d_name) + "/fd";
         // Other users' processes stay closed to us; that is the best we can do.
@@ -138,11 +146,6 @@ void AddGroupFacts(const struct stat& node, DeviceFacts& facts)
     }
 }
 
-bool IsGrabber(const QString& name)
-{
-    return name == QLatin1String("brltty") || name == QLatin1String("ModemManager");
-}
-
 QString HolderText(const QString& path, const DeviceHolder& holder)
 {
     if (holder.name == QLatin1String("brltty")) {
@@ -192,7 +195,7 @@ QString PermissionText(const QString& path, const DeviceFacts& facts)
 }
 } // namespace
 
-DeviceFacts GatherDeviceFacts(const QString& path, const SerialDeviceList& list, bool scanProcesses)
+DeviceFacts GatherDeviceFacts(const QString& path, const SerialDeviceList& list, ProcessScan scan)
 {
     DeviceFacts facts;
     facts.byIdDir = list.byIdDir();
@@ -215,8 +218,8 @@ DeviceFacts GatherDeviceFacts(const QString& path, const SerialDeviceList& list,
     AddGroupFacts(node, facts);
     const QString target = QFileInfo(path).canonicalFilePath();
     AddLockOwners({path, target}, facts);
-    if (scanProcesses)
-        AddProcessesHolding(target, facts);
+    if (scan != ProcessScan::None)
+        AddProcessesHolding(target, scan, facts);
     return facts;
 }
 
@@ -255,13 +258,13 @@ PathCheck CheckDeviceFacts(const QString& path, const DeviceFacts& facts, bool a
 
 PathCheck CheckDevicePath(const QString& path, const SerialDeviceList& list)
 {
-    return CheckDeviceFacts(path, GatherDeviceFacts(path, list, true), false);
+    return CheckDeviceFacts(path, GatherDeviceFacts(path, list, ProcessScan::UsualGrabbers), false);
 }
 
 QString FailedOpenReason(const QString& path, const QString& systemText,
                          const SerialDeviceList& list)
 {
-    const DeviceFacts facts = GatherDeviceFacts(path, list, true);
+    const DeviceFacts facts = GatherDeviceFacts(path, list, ProcessScan::All);
     const PathCheck check = CheckDeviceFacts(path, facts, true);
     if (check.verdict != PathCheck::Verdict::Ready)
         return check.reason;

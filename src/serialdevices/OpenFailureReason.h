@@ -38,11 +38,19 @@ struct DeviceFacts {
     QStringList byIdNames;
 };
 
-// Looks at the path, its node's group, lock files and, with `scanProcesses`,
-// the open files of every process it may see (/proc/*/fd). Never opens the
-// device: opening a serial line can reset what hangs on it.
-DeviceFacts GatherDeviceFacts(const QString& path, const SerialDeviceList& list,
-                              bool scanProcesses);
+// Whose open files to look through for the device (/proc/*/fd).
+enum class ProcessScan {
+    None,
+    // brltty and ModemManager only: cheap enough to repeat every second.
+    UsualGrabbers,
+    // Every process this user may see.
+    All,
+};
+
+// Looks at the path, its node's group, lock files and the open files of the
+// processes `scan` names. Never opens the device: opening a serial line can
+// reset what hangs on it.
+DeviceFacts GatherDeviceFacts(const QString& path, const SerialDeviceList& list, ProcessScan scan);
 
 struct PathCheck {
     enum class Verdict {

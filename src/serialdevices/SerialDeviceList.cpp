@@ -32,13 +32,25 @@ bool MayReadWrite(const QString& path)
 }
 
 SerialDeviceList::SerialDeviceList(QString byIdDir)
-    : SerialDeviceList(&SerialDeviceList::systemDevices, std::move(byIdDir))
+    : SerialDeviceList(&SerialDeviceList::systemDevices, std::move(byIdDir),
+                       &SerialDeviceList::systemStamp)
 {
 }
 
-SerialDeviceList::SerialDeviceList(Source source, QString byIdDir)
-    : source_(std::move(source)), byIdDir_(std::move(byIdDir))
+SerialDeviceList::SerialDeviceList(Source source, QString byIdDir, Stamp stamp)
+    : source_(std::move(source)), byIdDir_(std::move(byIdDir)), stamp_(std::move(stamp))
 {
+}
+
+QStringList SerialDeviceList::systemStamp(const QString& byIdDir)
+{
+    // Plugging an adapter in or out adds or removes its node in /dev.
+    QStringList stamp = QDir(QStringLiteral("/dev")).entryList(QDir::System | QDir::NoDotAndDotDot);
+    stamp << QStringLiteral("|");
+    const QMap<QString, QStringList> links = LinksByTarget(byIdDir);
+    for (auto it = links.cbegin(); it != links.cend(); ++it)
+        stamp << it.key() + u'<' + it.value().join(u' ');
+    return stamp;
 }
 
 QStringList SerialDeviceList::byIdLinks() const

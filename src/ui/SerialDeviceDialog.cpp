@@ -128,6 +128,7 @@ SerialDeviceDialog::SerialDeviceDialog(SettingsStore& store, int portNumber, QWi
     connect(&refreshTimer_, &QTimer::timeout, this, &SerialDeviceDialog::refresh);
     refreshTimer_.start();
 
+    listedStamp_ = devices_.stamp();
     const SerialDevices found = devices_.devices();
     fillList(found);
     pathField_->setText(mappedPath_);
@@ -184,7 +185,10 @@ void SerialDeviceDialog::fillList(const SerialDevices& devices)
 
 void SerialDeviceDialog::refresh()
 {
-    const SerialDevices found = devices_.devices();
+    const QStringList stamp = devices_.stamp();
+    const bool mayHaveChanged = stamp.isEmpty() || stamp != listedStamp_;
+    listedStamp_ = stamp;
+    const SerialDevices found = mayHaveChanged ? devices_.devices() : listed_;
     if (found != listed_) {
         // The field keeps what it holds; the row it names is selected again
         // if it is still there.

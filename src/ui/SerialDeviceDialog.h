@@ -62,6 +62,7 @@ private:
     int portNumber_;
     SerialDeviceList devices_;
     SerialDevices listed_;
+    QStringList listedStamp_;
     QString mappedPath_;
     QTreeWidget* deviceList_ = nullptr;
     QLineEdit* pathField_ = nullptr;

@@ -30,7 +30,8 @@ QCommandLineOption ByIdNameOption()
             QStringLiteral("name")};
 }
 
-// The link's path, empty when not posing; "" and false when it can't be made.
+// Makes the link when asked to pose; its path goes to `linkPath` (left empty
+// otherwise). False when the link can't be made.
 bool PoseAsAdapter(const QCommandLineParser& parser, const QString& device, QString* linkPath)
 {
     const QString dir = parser.value(ByIdDirOption());
