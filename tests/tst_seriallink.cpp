@@ -2,9 +2,14 @@
 #include "MeterSimProcess.h"
 #include "QtSerialLink.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 // A link whose port 5 is the simulator's line.
@@ -21,6 +26,60 @@ std::unique_ptr<QtSerialLink> LinkTo(const QString& device)
 QSerialPort* PortOf(QtSerialLink& link)
 {
     return link.findChild<QSerialPort*>();
+}
+
+// Runs `work` in a child process, as user nobody when `asNobody` (tests run
+// as root, whom no file mode stops); `ready` hears what it wrote first, then
+// the child waits until `ready` returns. Returns what the child wrote.
+QString InChild(bool asNobody, const std::function<QString()>& work,
+                const std::function<void(const QString&, pid_t)>& ready = {})
+{
+    int out[2];
+    int hold[2];
+    if (::pipe(out) != 0 || ::pipe(hold) != 0)
+        return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(out[0]);
+        ::close(hold[1]);
+        const bool dropped = !asNobody || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 &&
+                                           ::setuid(65534) == 0);
+        const QByteArray text = dropped ? work().toUtf8() + '\n' : QByteArray("not dropped\n");
+        const ssize_t written = ::write(out[1], text.constData(), static_cast<size_t>(text.size()));
+        ::close(out[1]);
+        char c;
+        while (::read(hold[0], &c, 1) > 0) {
+        }
+        ::_exit(written == text.size() ? 0 : 1);
+    }
+    ::close(out[1]);
+    ::close(hold[0]);
+    QByteArray text;
+    char buffer[1024];
+    ssize_t n;
+    while (!text.contains('\n') && (n = ::read(out[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, n);
+    const QString said = QString::fromUtf8(text).trimmed();
+    if (ready)
+        ready(said, child);
+    ::close(hold[1]);
+    ::close(out[0]);
+    ::waitpid(child, nullptr, 0);
+    return said;
+}
+
+// A link on `device` that looks up identities in the by-id folder `byId`.
+std::unique_ptr<QtSerialLink> LinkWithByIdDir(const QString& device, const QString& byId)
+{
+    auto link = LinkTo(device);
+    link->setDeviceList(SerialDeviceList(byId));
+    return link;
+}
+
+QStringList PoseAs(const QString& kernelName, const QString& byId, const QString& byIdName)
+{
+    return {QStringLiteral("--link"),       kernelName, QStringLiteral("--by-id-dir"), byId,
+            QStringLiteral("--by-id-name"), byIdName};
 }
 } // namespace
 
@@ -164,6 +223,175 @@ private Q_SLOTS:
         QString read;
         QTRY_VERIFY_WITH_TIMEOUT((read += link->readAll()).size() >= 43, 5000);
         QTRY_VERIFY(second.received().contains(QStringLiteral(";P?")));
+    }
+
+    // The port list's tooltip carries this: it must name what is wrong.
+    void failedOpenNamesTheFix_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("says");
+        QTest::newRow("missing, with the adapters present")
+            << "ttyUSB0" << QStringList{"No such device", "ttyUSB0", "usb-Sim_Meter_S1-if00-port0"};
+        QTest::newRow("a folder") << "folder" << QStringList{"folder, not a serial device"};
+        QTest::newRow("an ordinary file") << "file.txt" << QStringList{"ordinary file"};
+        QTest::newRow("path with spaces, missing")
+            << "my meter" << QStringList{"No such device", "my meter"};
+    }
+    void failedOpenNamesTheFix()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, says);
+        QTemporaryDir dir;
+        const QString byId = dir.filePath(QStringLiteral("by-id"));
+        MeterSimProcess sim(PoseAs(dir.filePath("posing"), byId, "usb-Sim_Meter_S1-if00-port0"));
+        QVERIFY(!sim.devicePath().isEmpty());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QFile file(dir.filePath(QStringLiteral("file.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        auto link = LinkWithByIdDir(dir.filePath(name), byId);
+        QVERIFY(!link->open());
+        for (const QString& words : says)
+            QVERIFY2(link->errorText().contains(words), qPrintable(link->errorText()));
+    }
+
+    void permissionDeniedNamesGroupAndFix()
+    {
+        MeterSimProcess sim;
+        const QString device = sim.devicePath();
+        QVERIFY(!device.isEmpty());
+        const group* dialout = ::getgrnam("dialout");
+        QVERIFY(dialout);
+        QCOMPARE(::chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
+        QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0660), 0);
+        const QString reason = InChild(true, [&] {
+            auto link = LinkTo(device);
+            return link->open() ? QStringLiteral("opened") : link->errorText();
+        });
+        QVERIFY2(reason.startsWith(QStringLiteral("Permission denied: ") + device),
+                 qPrintable(reason));
+        QVERIFY2(reason.contains(QStringLiteral("sudo adduser $USER dialout")), qPrintable(reason));
+    }
+
+    // Another program has the line open with its lock file: the reason
+    // names it, and the port opens once it has let go.
+    void busyNamesTheHolder()
+    {
+        MeterSimProcess sim;
+        const QString device = sim.devicePath();
+        QVERIFY(!device.isEmpty());
+        QString reason;
+        bool openedAfter = false;
+        const QString held = InChild(
+            false,
+            [&] {
+                // Leaked on purpose: the child ends with _exit.
+                auto* port = new QSerialPort(device);
+                return port->open(QIODevice::ReadWrite) ? QStringLiteral("held")
+                                                        : port->errorString();
+            },
+            [&](const QString&, pid_t holder) {
+                auto link = LinkTo(device);
+                if (!link->open())
+                    reason = link->errorText() + QStringLiteral(" |pid %1").arg(holder);
+            });
+        QCOMPARE(held, QStringLiteral("held"));
+        const QString pid = reason.section(QStringLiteral(" |pid "), 1);
+        QVERIFY2(reason.startsWith(QStringLiteral("Device busy: ") + device), qPrintable(reason));
+        QVERIFY2(reason.contains(QStringLiteral("(process %1)").arg(pid)), qPrintable(reason));
+        QVERIFY2(reason.contains(QStringLiteral("lock file")), qPrintable(reason));
+        auto link = LinkTo(device);
+        openedAfter = link->open();
+        QVERIFY2(openedAfter, qPrintable(link->errorText()));
+    }
+
+    // The user picks another device for the port while it polls or while it
+    // is lost: the next open moves to it.
+    void changedDeviceMovesAnOpenPort_data()
+    {
+        QTest::addColumn<bool>("lostFirst");
+        QTest::newRow("while the old one polls") << false;
+        QTest::newRow("while the port is lost") << true;
+    }
+    void changedDeviceMovesAnOpenPort()
+    {
+        QFETCH(bool, lostFirst);
+        MeterSimProcess first;
+        MeterSimProcess second;
+        QString device = first.devicePath();
+        QVERIFY(!second.devicePath().isEmpty());
+        QtSerialLink link([&device](int) { return device; });
+        link.setPortNumber(5);
+        QVERIFY(link.open());
+        QSignalSpy lost(&link, &QtSerialLink::lost);
+        if (lostFirst) {
+            first.send(QStringLiteral("hangup"));
+            QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
+            QVERIFY(!link.waitingFor().isEmpty());
+        }
+        device = second.devicePath();
+        QVERIFY(link.open());
+        QVERIFY(link.waitingFor().isEmpty());
+        link.write(u";P?");
+        QTRY_VERIFY(second.received().contains(QStringLiteral(";P?")));
+        if (!lostFirst)
+            QVERIFY(first.received().isEmpty());
+    }
+
+    // After a loss only the same adapter reopens the port, whichever comes
+    // back under its kernel name first: two simulators posing as different
+    // adapters, each in turn under one name.
+    void lostPortReopensOnlyOnSameDevice_data()
+    {
+        QTest::addColumn<QString>("comesBack");
+        QTest::addColumn<bool>("reopens");
+        QTest::newRow("the same adapter") << "usb-FTDI_FT232R_A1B2C3-if00-port0" << true;
+        QTest::newRow("another adapter under its name") << "usb-Yaesu_CAT_Z9-if00-port0" << false;
+    }
+    void lostPortReopensOnlyOnSameDevice()
+    {
+        QFETCH(QString, comesBack);
+        QFETCH(bool, reopens);
+        const QString meter = QStringLiteral("usb-FTDI_FT232R_A1B2C3-if00-port0");
+        QTemporaryDir dir;
+        const QString byId = dir.filePath(QStringLiteral("by-id"));
+        const QString kernelName = dir.filePath(QStringLiteral("ttyUSB0"));
+        auto first = std::make_unique<MeterSimProcess>(PoseAs(kernelName, byId, meter));
+        QVERIFY(!first->devicePath().isEmpty());
+        auto link = LinkWithByIdDir(kernelName, byId);
+        QVERIFY(link->open());
+        QCOMPARE(link->openedIdentity().byIdNames, QStringList{meter});
+        QSignalSpy lost(link.get(), &QtSerialLink::lost);
+        QSignalSpy recovered(link.get(), &QtSerialLink::recovered);
+        first->send(QStringLiteral("hangup"));
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
+        QTRY_VERIFY(!first->isRunning());
+        QCOMPARE(link->waitingFor(), QStringLiteral("waiting for ") + meter);
+
+        auto other = std::make_unique<MeterSimProcess>(PoseAs(kernelName, byId, comesBack));
+        QVERIFY(!other->devicePath().isEmpty());
+        if (reopens) {
+            QTRY_COMPARE_WITH_TIMEOUT(recovered.count(), 1, 10000);
+            link->write(u";P?");
+            QTRY_VERIFY(other->received().contains(QStringLiteral(";P?")));
+            return;
+        }
+        // Count the link's own tries rather than trusting the clock.
+        auto* reopenTimer = link->findChild<QTimer*>(QStringLiteral("reopenTimer"));
+        QVERIFY(reopenTimer && reopenTimer->isActive());
+        QSignalSpy tries(reopenTimer, &QTimer::timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(tries.count() >= 3, 15000);
+        QCOMPARE(recovered.count(), 0);
+        QVERIFY(!link->isOpen());
+        QVERIFY(other->received().isEmpty());
+        QCOMPARE(link->waitingFor(), QStringLiteral("waiting for ") + meter);
+
+        // The meter's own adapter plugged in again under that name is taken.
+        other->send(QStringLiteral("hangup"));
+        QTRY_VERIFY(!other->isRunning());
+        MeterSimProcess again(PoseAs(kernelName, byId, meter));
+        QVERIFY(!again.devicePath().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(recovered.count(), 1, 10000);
+        QVERIFY(link->isOpen());
     }
 };
 

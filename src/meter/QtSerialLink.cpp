@@ -2,6 +2,9 @@
 #include "QtSerialLink.h"
 
 #include "MeterLog.h"
+#include "OpenFailureReason.h"
+
+#include <QFileInfo>
 
 QString LineSettings::toString() const
 {
@@ -46,8 +49,9 @@ QString LossReason(QSerialPort::SerialPortError error, const QString& systemText
 } // namespace
 
 QtSerialLink::QtSerialLink(DeviceResolver resolveDevice, QObject* parent)
-    : QObject(parent), resolveDevice_(std::move(resolveDevice)), port_(this)
+    : QObject(parent), resolveDevice_(std::move(resolveDevice)), port_(this), reopenTimer_(this)
 {
+    reopenTimer_.setObjectName(QStringLiteral("reopenTimer"));
     port_.setObjectName(QStringLiteral("MSComm1"));
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLink::onError);
     reopenTimer_.setInterval(ReopenIntervalMs);
@@ -74,25 +78,36 @@ void QtSerialLink::setLineSettings(const LineSettings& settings)
 
 bool QtSerialLink::open()
 {
+    const QString path = devicePath();
     // An open port stays open: opening the same device a second time would
-    // only fail on its own lock file.
-    if (state_ == State::Open)
-        return true;
+    // only fail on its own lock file. A port whose device the user has just
+    // changed moves to the new one.
+    if (state_ == State::Open) {
+        if (path == openPath_)
+            return true;
+        qCInfo(lcMeter).noquote() << "port" << portNumber_ << "moves from" << openPath_ << "to"
+                                  << path;
+        port_.close();
+    }
     // The program opening a port, this one or another, ends the wait for a
     // lost one: from now on the port is what the list shows.
     reopenTimer_.stop();
     state_ = State::Closed;
-    const QString path = devicePath();
     port_.setPortName(path);
     if (path.isEmpty() || !port_.open(QIODevice::ReadWrite)) {
-        errorText_ =
-            path.isEmpty() ? QStringLiteral("no device for this port number") : port_.errorString();
+        errorText_ = path.isEmpty() ? QStringLiteral("no device for this port number")
+                                    : FailedOpenReason(path, port_.errorString(), devices_);
         qCWarning(lcMeter).noquote()
             << "can't open port" << portNumber_ << path << ":" << errorText_;
         return false;
     }
     errorText_.clear();
     state_ = State::Open;
+    // Known now, while the device is here: after a loss it is gone.
+    openPath_ = path;
+    identity_ = IdentityOf(path, devices_);
+    openedThroughLink_ = IsStableLink(path);
+    refusedLabel_.clear();
     // The window says when it polls; a nested activation opens twice.
     qCDebug(lcMeter).noquote() << "port" << portNumber_ << "open on" << path;
     return true;
@@ -151,12 +166,43 @@ void QtSerialLink::onError(QSerialPort::SerialPortError error)
     Q_EMIT lost(errorText_);
 }
 
+QString QtSerialLink::waitingFor() const
+{
+    if (state_ != State::Lost)
+        return {};
+    if (!identity_.isEmpty())
+        return QStringLiteral("waiting for %1").arg(identity_.label);
+    if (openedThroughLink_)
+        return QStringLiteral("waiting for %1").arg(openPath_);
+    return QStringLiteral("waiting for the port to be picked again (%1 has no identity)")
+        .arg(openPath_);
+}
+
+bool QtSerialLink::isLostDevice(const QString& path)
+{
+    // Without an identity only a name someone chose for this one device
+    // leads back to it; a kernel name may come back as any adapter.
+    if (identity_.isEmpty())
+        return openedThroughLink_ && path == openPath_;
+    const DeviceIdentity found = IdentityOf(path, devices_);
+    if (identity_.matches(found))
+        return true;
+    if (found.label != refusedLabel_) {
+        refusedLabel_ = found.label;
+        qCWarning(lcMeter).noquote()
+            << "port" << portNumber_ << ":" << path << "is now"
+            << (found.label.isEmpty() ? QStringLiteral("a device without identity") : found.label)
+            << "- not opened, waiting for" << identity_.label;
+    }
+    return false;
+}
+
 void QtSerialLink::tryReopen()
 {
-    // The adapter coming back under the same name (a /dev/serial/by-id link,
-    // say) resumes polling without the user.
+    // The adapter coming back under the port's path resumes polling without
+    // the user; another device under the lost one's name does not.
     const QString path = devicePath();
-    if (state_ != State::Lost || path.isEmpty())
+    if (state_ != State::Lost || path.isEmpty() || !QFileInfo::exists(path) || !isLostDevice(path))
         return;
     port_.setPortName(path);
     if (!port_.open(QIODevice::ReadWrite))

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "DeviceIdentity.h"
+#include "SerialDeviceList.h"
 #include "SerialLink.h"
 
 #include <QObject>
@@ -19,6 +21,10 @@ public:
     using DeviceResolver = std::function<QString(int portNumber)>;
     explicit QtSerialLink(DeviceResolver resolveDevice, QObject* parent = nullptr);
 
+    // Where the link looks up a device's identity and the reasons a port
+    // won't open; the system's devices with /dev/serial/by-id unless set.
+    void setDeviceList(const SerialDeviceList& devices) { devices_ = devices; }
+
     void setPortNumber(qint16 portNumber) override;
     qint16 portNumber() const override { return portNumber_; }
     void setLineSettings(const LineSettings& settings) override;
@@ -36,7 +42,14 @@ public:
     State state() const { return state_; }
     // The device the current port number names.
     QString devicePath() const;
+    // After a failed open, why, in words that name the fix (see
+    // FailedOpenReason()); after a loss, what happened to the line.
     QString errorText() const override { return errorText_; }
+    // While the port is lost, what it waits for: "waiting for FTDI FT232R
+    // USB UART A1B2C3"; empty otherwise.
+    QString waitingFor() const;
+    // The identity of the device the port opened last.
+    const DeviceIdentity& openedIdentity() const { return identity_; }
 
     // How often a lost port is tried again.
     static constexpr int ReopenIntervalMs = 1000;
@@ -51,6 +64,8 @@ Q_SIGNALS:
 private:
     void onError(QSerialPort::SerialPortError error);
     void tryReopen();
+    // The device now at `path` is the one that was lost.
+    bool isLostDevice(const QString& path);
 
     DeviceResolver resolveDevice_;
     QSerialPort port_;
@@ -59,4 +74,11 @@ private:
     int readLength_ = 0;
     State state_ = State::Closed;
     QString errorText_;
+    SerialDeviceList devices_;
+    // The path the port was opened on, and what it knew then of the device.
+    QString openPath_;
+    DeviceIdentity identity_;
+    bool openedThroughLink_ = false;
+    // The last stranger refused after a loss, so the log says it once.
+    QString refusedLabel_;
 };

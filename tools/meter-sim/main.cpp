@@ -6,9 +6,46 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
 #include <unistd.h>
+
+namespace {
+// Posing as a USB adapter: a link named like the system's stable names
+// (usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0) in a folder that stands in
+// for /dev/serial/by-id, so the program's device list finds the line and
+// takes the name as its identity.
+QCommandLineOption ByIdDirOption()
+{
+    return {QStringLiteral("by-id-dir"),
+            QStringLiteral("Pose as a USB adapter: the folder standing in for /dev/serial/by-id."),
+            QStringLiteral("dir")};
+}
+
+QCommandLineOption ByIdNameOption()
+{
+    return {QStringLiteral("by-id-name"),
+            QStringLiteral("The adapter's name in that folder (default usb-Vossbridge_Meter_"
+                           "Simulator-if00-port0)."),
+            QStringLiteral("name")};
+}
+
+// Makes the link when asked to pose; its path goes to `linkPath` (left empty
+// otherwise). False when the link can't be made.
+bool PoseAsAdapter(const QCommandLineParser& parser, const QString& device, QString* linkPath)
+{
+    const QString dir = parser.value(ByIdDirOption());
+    if (dir.isEmpty())
+        return true;
+    QString name = parser.value(ByIdNameOption());
+    if (name.isEmpty())
+        name = QStringLiteral("usb-Vossbridge_Meter_Simulator-if00-port0");
+    *linkPath = QDir(dir).filePath(name);
+    QFile::remove(*linkPath);
+    return QDir().mkpath(dir) && QFile::link(device, *linkPath);
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -28,6 +65,8 @@ int main(int argc, char* argv[])
                                   QStringLiteral("path"));
     parser.addOption(exec);
     parser.addOption(link);
+    parser.addOption(ByIdDirOption());
+    parser.addOption(ByIdNameOption());
     parser.process(app);
 
     QTextStream out(stdout);
@@ -54,6 +93,11 @@ int main(int argc, char* argv[])
             return 1;
         }
     }
+    QString byIdLink;
+    if (!PoseAsAdapter(parser, meter.slavePath(), &byIdLink)) {
+        err << "can't create " << byIdLink << Qt::endl;
+        return 1;
+    }
     out << meter.slavePath() << Qt::endl;
 
     QByteArray pending;
@@ -79,5 +123,7 @@ int main(int argc, char* argv[])
     const int status = QCoreApplication::exec();
     if (!linkPath.isEmpty())
         QFile::remove(linkPath);
+    if (!byIdLink.isEmpty())
+        QFile::remove(byIdLink);
     return status;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // vossbridge-screenshot: renders the main window, after a few replies from the
-// meter simulator, the About dialog and the help window to PNG files in a
-// folder, and the 48 px icon to its icons/ subfolder. Used to make the
+// meter simulator, the About dialog, the help window and the Serial Device
+// dialog to PNG files in a folder, and the 48 px icon to its icons/ subfolder. Used to make the
 // pictures in the README and docs/.
 #include "AppIcon.h"
 #include "DBusHostLink.h"
@@ -10,11 +10,29 @@
 #include "MeterSimProcess.h"
 #include "PortMap.h"
 #include "QtSerialLink.h"
+#include "SerialDeviceDialog.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
+
+namespace {
+bool SaveSerialDeviceDialog(SettingsStore& store, QWidget& window, const QString& byId,
+                            const std::function<bool(QWidget*, const char*)>& save)
+{
+    MeterSimProcess other({QStringLiteral("--by-id-dir"), byId, QStringLiteral("--by-id-name"),
+                           QStringLiteral("usb-Silicon_Labs_CP2102_USB_to_UART_0001-if00-port0")});
+    if (other.devicePath().isEmpty()) {
+        std::fprintf(stderr, "the second meter simulator did not start\n");
+        return false;
+    }
+    SerialDeviceDialog dialog(store, 5, &window, SerialDeviceList(byId));
+    dialog.show();
+    QApplication::processEvents();
+    return save(&dialog, "serial-device.png");
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -26,7 +44,13 @@ int main(int argc, char* argv[])
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
 
-    MeterSimProcess sim({QStringLiteral("-e"), QStringLiteral("power 87.4"), QStringLiteral("-e"),
+    // The meter's line and a second line pose as USB adapters in a folder
+    // standing in for /dev/serial/by-id, for the Serial Device dialog.
+    QTemporaryDir byIdParent;
+    const QString byId = byIdParent.filePath(QStringLiteral("by-id"));
+    MeterSimProcess sim({QStringLiteral("--by-id-dir"), byId, QStringLiteral("--by-id-name"),
+                         QStringLiteral("usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"),
+                         QStringLiteral("-e"), QStringLiteral("power 87.4"), QStringLiteral("-e"),
                          QStringLiteral("swr 1.35"), QStringLiteral("-e"),
                          QStringLiteral("impedance 48.6"), QStringLiteral("-e"),
                          QStringLiteral("phase -12.5"), QStringLiteral("-e"),
@@ -77,5 +101,7 @@ int main(int argc, char* argv[])
     window.showHelpIndex();
     window.helpWindow()->resize(560, 420);
     QApplication::processEvents();
-    return save(window.helpWindow(), "help.png") ? 0 : 1;
+    if (!save(window.helpWindow(), "help.png"))
+        return 1;
+    return SaveSerialDeviceDialog(store, window, byId, save) ? 0 : 1;
 }
