@@ -148,10 +148,10 @@ void MainWindow::setOuterHeightTwips(float twips)
     heightTwips_ = twips;
     const int client = std::max(0, ScaledPixels(twips - DecorationTwips, controls_.scale));
     // The panel's lines wrap, so its height depends on the window's width.
-    const int status = statusPanel_ && statusBar()->isVisible()
-                           ? std::max(statusBar()->sizeHint().height(),
-                                      statusPanel_->heightForWidth(width()) + 6)
-                           : 0;
+    const int status =
+        statusPanel_ && statusBar()->isVisible()
+            ? std::max(statusBar()->sizeHint().height(), statusPanel_->heightForWidth(width()) + 6)
+            : 0;
     resize(width(), client + menuBar()->sizeHint().height() + status);
 }
 
@@ -470,7 +470,8 @@ void MainWindow::portLost(const QString& reason)
 {
     portLost_ = true;
     setMeterAvailable(false);
-    controls_.portList->setToolTip(reason);
+    const QString waiting = port_.waitingFor();
+    controls_.portList->setToolTip(waiting.isEmpty() ? reason : reason + u'\n' + waiting);
     updateTitle();
 }
 
@@ -493,6 +494,8 @@ void MainWindow::updateTitle()
     QStringList trouble;
     if (portLost_)
         trouble << QStringLiteral("port lost");
+    if (portLost_ && !port_.waitingFor().isEmpty())
+        trouble << port_.waitingFor();
     if (hostTried_ && !host_.isLinked())
         trouble << QStringLiteral("no host");
     setWindowTitle(trouble.isEmpty()

@@ -3,7 +3,9 @@
 
 #include "MainWindow.h"
 #include "MqttSettingsPage.h"
+#include "PortMap.h"
 #include "RecordRow.h"
+#include "SerialDeviceDialog.h"
 #include "SettingsDialog.h"
 #include "SettingsStore.h"
 #include "StationLinkSettingsPage.h"
@@ -17,6 +19,8 @@ ToolsController::ToolsController(MainWindow& window, SettingsStore& store, QObje
     const MainMenu& menu = window_.menu();
     connect(menu.settingsAction, &QAction::triggered, this, &ToolsController::showSettings);
     connect(menu.meterWindowAction, &QAction::triggered, this, &ToolsController::showMeterWindow);
+    connect(menu.serialDeviceAction, &QAction::triggered, this,
+            &ToolsController::chooseSerialDevice);
     connect(menu.recordAction, &QAction::triggered, this, &ToolsController::toggleRecording);
 
     // The meter window keeps its history while hidden.
@@ -122,4 +126,17 @@ bool ToolsController::startRecording(const QString& path)
     }
     window_.menu().recordAction->setChecked(started);
     return started;
+}
+
+void ToolsController::chooseSerialDevice()
+{
+    const int portNumber = PortNumberFromEntry(window_.controls().portList->currentText());
+    auto* dialog = new SerialDeviceDialog(store_, portNumber, &window_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The dialog has written the mapping; opening the port is an activation.
+    connect(dialog, &SerialDeviceDialog::deviceChosen, &window_, [this] {
+        window_.showPortDevices();
+        window_.activate();
+    });
+    dialog->open();
 }

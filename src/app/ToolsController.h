@@ -28,6 +28,8 @@ public:
     ReadingsRecorder& recorder() { return recorder_; }
 
     void showSettings();
+    // Tools > Serial Device...: assigns a device to the port the list shows.
+    void chooseSerialDevice();
     void showMeterWindow();
     // Tools > Record Readings...: asks for a file and starts, or stops.
     void toggleRecording();

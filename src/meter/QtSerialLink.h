@@ -47,7 +47,7 @@ public:
     QString errorText() const override { return errorText_; }
     // While the port is lost, what it waits for: "waiting for FTDI FT232R
     // USB UART A1B2C3"; empty otherwise.
-    QString waitingFor() const;
+    QString waitingFor() const override;
     // The identity of the device the port opened last.
     const DeviceIdentity& openedIdentity() const { return identity_; }
 

@@ -45,4 +45,6 @@ public:
 
     // The system's reason for the last failed open or loss of the port.
     virtual QString errorText() const = 0;
+    // While a lost port waits to come back: which device it waits for.
+    virtual QString waitingFor() const { return {}; }
 };
