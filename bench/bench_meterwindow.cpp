@@ -38,7 +38,7 @@ double CpuPerTick(Station& station, Meter mode)
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         for (qint64 t = now - ReadingHistory::KeptMs; t < now; t += PollMs)
             meter->history().add(t, 10.0 + double(t % 40) * 2.5, 250, 1.0 + double(t % 30) * 0.05);
-        feed = QObject::connect(station.window.get(), &Vossbridge::tickFinished, meter.get(),
+        feed = QObject::connect(station.window.get(), &MainWindow::tickFinished, meter.get(),
                                 [&station, m = meter.get()](TickOutcome o) {
                                     if (o != TickOutcome::Accepted)
                                         return;

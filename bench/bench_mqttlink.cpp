@@ -71,7 +71,7 @@ void MqttOnAgainstOff(benchmark::State& state)
     const QString device = sim.devicePath();
     QtSerialLink port([device](int) { return device; });
     port.setPortNumber(5);
-    port.setLineSettings(QStringLiteral("38400,n,8,1"));
+    port.setLineSettings(LineSettings{});
     port.setReadLength(0);
     if (device.isEmpty() || !port.open()) {
         state.SkipWithError("the meter simulator's line did not open");

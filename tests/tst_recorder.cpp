@@ -348,7 +348,7 @@ void TestRecorder::scriptedSimulatorRun()
     QVERIFY(!device.isEmpty());
     QtSerialLink port([&device](int) { return device; });
     port.setPortNumber(1);
-    port.setLineSettings(QStringLiteral("38400,n,8,1"));
+    port.setLineSettings(LineSettings{});
     QVERIFY(port.open());
 
     QTemporaryDir dir;
