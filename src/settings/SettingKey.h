@@ -8,8 +8,7 @@
 // One stored setting: where it stands in the file, its type, its default and
 // how its text converts. Each key of the program is declared once, in the
 // table of its group, and read and written only through it.
-template <typename T>
-struct SettingKey {
+template <typename T> struct SettingKey {
     QString group;
     QString name;
     T defaultValue;
