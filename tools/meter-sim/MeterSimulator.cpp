@@ -164,10 +164,12 @@ QByteArray MeterSimulator::statusReply()
 
 QByteArray MeterSimulator::garbage()
 {
-    switch (random_.bounded(4)) {
+    switch (random_.bounded(5)) {
     case 0:
         return {};
     case 1:
+        return statusReply();
+    case 2:
         return statusReply() + statusReply();
     default:
         break;
@@ -326,7 +328,7 @@ QString MeterSimulator::usage()
         "  reply normal|silent|short|long|cr|nostart|garbage\n"
         "                      answer polls well, not at all, with 42 or 44\n"
         "                      characters, with a trailing CR, without the ';',\n"
-        "                      or at random with nothing, noise or two replies\n"
+        "                      or at random with nothing, noise, one or two replies\n"
         "A number that does not fit its field in the reply is refused.\n"
         "  hangup              close the line and exit\n"
         "  quit                exit\n"
