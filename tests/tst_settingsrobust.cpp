@@ -72,6 +72,12 @@ private Q_SLOTS:
                                                           << "nan" << 0.0;
         QTest::newRow("Height 1800 twips") << "Height"
                                            << "1800" << 1800.0;
+        QTest::newRow("Height missing") << "Height"
+                                        << "" << 3495.0;
+        QTest::newRow("Height blank") << "Height"
+                                      << "  " << 3495.0;
+        QTest::newRow("Height x reads as 0, leniently") << "Height"
+                                                        << "x" << 0.0;
         QTest::newRow("Position-Left nan") << "Position-Left"
                                            << "nan" << 0.0;
         QTest::newRow("Position-Left inf") << "Position-Left"
