@@ -51,17 +51,20 @@ inline qint64 RssKb(qint64 pid)
 // times a second so the waiting costs the machine next to nothing.
 inline bool WaitUntil(const std::function<bool()>& done, qint64 timeoutMs)
 {
+    // `done` may note what it sees, so it is asked once a look.
     const QDeadlineTimer deadline(timeoutMs);
+    bool reached = done();
     QEventLoop loop;
     QTimer look;
     QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done() || deadline.hasExpired())
+        reached = done();
+        if (reached || deadline.hasExpired())
             loop.quit();
     });
     look.start(100);
-    if (!done())
+    if (!reached)
         loop.exec();
-    return done();
+    return reached;
 }
 
 inline qsizetype OpenFds(qint64 pid)
