@@ -41,7 +41,7 @@ private Q_SLOTS:
         program.start(QStringLiteral(VOSSBRIDGE_BIN_DIR "/vossbridge"), {});
         QVERIFY(program.waitForStarted());
 
-        QTRY_VERIFY_WITH_TIMEOUT(sim.received().count(QStringLiteral(";P?")) >= 300, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().count(QStringLiteral(";P?")) >= 200, 60000);
         QCOMPARE(program.state(), QProcess::Running);
 
         // Before the first whole reply the record is empty and reports 0.
