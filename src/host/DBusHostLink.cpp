@@ -5,7 +5,9 @@
 #include "hostinterface.h"
 
 #include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
 #include <QXmlStreamReader>
+#include <algorithm>
 
 const QString DBusHostLink::ServiceName = QStringLiteral("org.vossbridge.Host1");
 const QString DBusHostLink::ServerPath = QStringLiteral("/org/vossbridge/Host1");
@@ -20,19 +22,24 @@ DBusHostLink::DBusHostLink(const QDBusConnection& bus, QObject* parent)
 
 DBusHostLink::~DBusHostLink() = default;
 
-QDBusMessage DBusHostLink::call(const QDBusMessage& message)
+QDBusMessage DBusHostLink::call(const QDBusMessage& message, QDeadlineTimer deadline)
 {
-    return bus_.call(message, QDBus::Block, CallTimeoutMs);
+    const qint64 left = deadline.remainingTime();
+    if (left == 0)
+        return QDBusMessage::createError(QDBusError::Timeout,
+                                         QStringLiteral("no time left to link to the host"));
+    return bus_.call(message, QDBus::Block,
+                     static_cast<int>(std::min<qint64>(left, CallTimeoutMs)));
 }
 
-bool DBusHostLink::serviceAvailable()
+bool DBusHostLink::serviceAvailable(QDeadlineTimer deadline)
 {
-    const auto busCall = [this](const QString& method, const QVariantList& args) {
+    const auto busCall = [this, deadline](const QString& method, const QVariantList& args) {
         QDBusMessage m = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
             QStringLiteral("org.freedesktop.DBus"), method);
         m.setArguments(args);
-        return call(m);
+        return call(m, deadline);
     };
     const QDBusMessage owner = busCall(QStringLiteral("NameHasOwner"), {ServiceName});
     if (owner.type() == QDBusMessage::ReplyMessage && owner.arguments().value(0).toBool())
@@ -43,11 +50,13 @@ bool DBusHostLink::serviceAvailable()
            names.arguments().value(0).toStringList().contains(ServiceName);
 }
 
-bool DBusHostLink::hasTargetInterface(const QString& path)
+bool DBusHostLink::hasTargetInterface(const QString& path, QDeadlineTimer deadline)
 {
-    const QDBusMessage reply = call(QDBusMessage::createMethodCall(
-        ServiceName, path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
-        QStringLiteral("Introspect")));
+    const QDBusMessage reply =
+        call(QDBusMessage::createMethodCall(ServiceName, path,
+                                            QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                            QStringLiteral("Introspect")),
+             deadline);
     if (reply.type() != QDBusMessage::ReplyMessage)
         return false;
     // The object's own interfaces are the children of the outermost node.
@@ -73,10 +82,12 @@ bool DBusHostLink::hasTargetInterface(const QString& path)
 
 void DBusHostLink::createLink()
 {
-    if (serviceAvailable()) {
+    // One wait for the whole creation: a host that answers each step just
+    // before its timeout must not hold the window for the sum of them.
+    const QDeadlineTimer deadline(CallTimeoutMs);
+    if (serviceAvailable(deadline)) {
         server_ =
             std::make_unique<OrgVossbridgeHost1ServerInterface>(ServiceName, ServerPath, bus_);
-        server_->setTimeout(CallTimeoutMs);
     } else {
         // Said once, not at every activation that finds the bus unchanged.
         if (!toldNoHost_)
@@ -86,6 +97,13 @@ void DBusHostLink::createLink()
     if (!server_)
         return;
 
+    const qint64 left = deadline.remainingTime();
+    if (left == 0) {
+        lastError_ = QDBusError::errorString(QDBusError::Timeout);
+        qCWarning(lcHost).noquote() << "no time left to ask the host for its target";
+        return;
+    }
+    server_->setTimeout(static_cast<int>(left));
     QDBusPendingReply<QDBusObjectPath> target = server_->GetTarget();
     target.waitForFinished();
     if (target.isError()) {
@@ -94,7 +112,7 @@ void DBusHostLink::createLink()
         return;
     }
     const QString path = target.value().path();
-    if (!hasTargetInterface(path)) {
+    if (!hasTargetInterface(path, deadline)) {
         lastError_ = QStringLiteral("no target interface at ") + path;
         qCWarning(lcHost).noquote()
             << "the host's target" << path << "does not offer" << TargetInterface;

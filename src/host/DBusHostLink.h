@@ -5,6 +5,7 @@
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <memory>
 
@@ -12,7 +13,8 @@ class OrgVossbridgeHost1ServerInterface;
 class OrgVossbridgeHost1TargetInterface;
 
 // The host link on the D-Bus session bus. Every call waits at most
-// CallTimeoutMs for its answer, so a hung host can't freeze the window.
+// CallTimeoutMs for its answer, and one creation of the link at most
+// CallTimeoutMs in all, so a hung host can't freeze the window.
 class DBusHostLink : public QObject, public HostLink {
     Q_OBJECT
 public:
@@ -38,9 +40,10 @@ Q_SIGNALS:
     void hostAppeared();
 
 private:
-    bool serviceAvailable();
-    bool hasTargetInterface(const QString& path);
-    QDBusMessage call(const QDBusMessage& message);
+    bool serviceAvailable(QDeadlineTimer deadline);
+    bool hasTargetInterface(const QString& path, QDeadlineTimer deadline);
+    // A blocking call that waits no longer than the deadline nor CallTimeoutMs.
+    QDBusMessage call(const QDBusMessage& message, QDeadlineTimer deadline);
 
     QDBusConnection bus_;
     QDBusServiceWatcher watcher_;

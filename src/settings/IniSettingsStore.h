@@ -5,10 +5,16 @@
 
 #include <QSettings>
 
-// The settings in $XDG_CONFIG_HOME/Vossbridge/Vossbridge.ini.
+// The settings in $XDG_CONFIG_HOME/Vossbridge/Vossbridge.ini, readable by
+// their owner only. A lock file left by a process that was killed while it
+// wrote is removed at construction, so the first save never waits for it.
 class IniSettingsStore : public SettingsStore {
 public:
     IniSettingsStore();
+
+    // Removes the lock file at `lockPath` when no live process holds it;
+    // true when it did.
+    static bool removeDeadLock(const QString& lockPath);
 
     QString read(const QString& group, const QString& key) override;
     void save(const QList<StoredText>& texts) override;

@@ -49,14 +49,20 @@ std::optional<float> StrictSingle(const QString& text)
 
 std::optional<float> LenientSingle(const QString& text)
 {
-    return static_cast<float>(LeadingNumber(text));
+    // A number beyond the float range has no float to become: converting it
+    // would be undefined, and infinity makes no window size.
+    const double value = LeadingNumber(text);
+    if (!std::isfinite(value) || std::abs(value) > std::numeric_limits<float>::max())
+        return std::nullopt;
+    return static_cast<float>(value);
 }
 
 std::optional<qint16> StrictInt16(const QString& text)
 {
     bool ok = false;
     const double value = std::nearbyint(QLocale::c().toDouble(text.trimmed(), &ok));
-    if (!ok || value < std::numeric_limits<qint16>::min() ||
+    // "nan" converts, and a NaN passes every comparison below unnoticed.
+    if (!ok || !std::isfinite(value) || value < std::numeric_limits<qint16>::min() ||
         value > std::numeric_limits<qint16>::max())
         return std::nullopt;
     return static_cast<qint16>(value);

@@ -16,9 +16,11 @@
 double LeadingNumber(QStringView text);
 
 std::optional<float> StrictSingle(const QString& text);
-// The leading number of the text, 0 when there is none.
+// The leading number of the text, 0 when there is none; nothing when that
+// number is beyond the float range.
 std::optional<float> LenientSingle(const QString& text);
-// The nearest 16-bit integer (halves to even).
+// The nearest 16-bit integer (halves to even); nothing for NaN, infinity or
+// a number out of range.
 std::optional<qint16> StrictInt16(const QString& text);
 std::optional<int> StrictInt(const QString& text);
 std::optional<double> StrictDouble(const QString& text);

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReferenceHost.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDateTime>
 #include <QLocale>
+#include <QTimer>
+#include <unistd.h>
 
 const QString ReferenceHost::ServerPath = QStringLiteral("/org/vossbridge/Host1");
 const QString ReferenceHost::TargetPath = QStringLiteral("/org/vossbridge/Host1/Target");
@@ -21,8 +25,31 @@ bool ReferenceHost::hangHere()
     return true;
 }
 
+bool ReferenceHost::answerFirstThenHang(const QVariant& value)
+{
+    if (!behaviour_.hangAfterFirst)
+        return false;
+    setDelayedReply(true);
+    if (answered_)
+        return true;
+    answered_ = true;
+    const QDBusMessage reply = message().createReply(value);
+    QTimer::singleShot(behaviour_.firstDelayMs, this, [bus = connection(), reply] {
+        bus.send(reply);
+        // Then hang the whole process, as a host stuck in a loop does:
+        // nothing on this thread answers again, not even an introspection.
+        QTimer::singleShot(0, [] {
+            for (;;)
+                ::pause();
+        });
+    });
+    return true;
+}
+
 QDBusObjectPath ReferenceHost::GetTarget()
 {
+    if (answerFirstThenHang(QVariant::fromValue(QDBusObjectPath(TargetPath))))
+        return {};
     // An object path that exists on no object.
     return QDBusObjectPath(behaviour_.wrongTarget ? QStringLiteral("/org/vossbridge/Host1/Nothing")
                                                   : TargetPath);
@@ -30,7 +57,7 @@ QDBusObjectPath ReferenceHost::GetTarget()
 
 void ReferenceHost::ReportValue(int code, int index, double value, const QString& text)
 {
-    if (hangHere())
+    if (answerFirstThenHang({}) || hangHere())
         return;
     if (behaviour_.failReports) {
         sendErrorReply(QDBusError::Failed, QStringLiteral("reports refused (--fail-reports)"));

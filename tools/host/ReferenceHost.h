@@ -17,6 +17,9 @@ public:
         bool hang = false;        // never answer a report
         bool wrongTarget = false; // GetTarget names an object without the target interface
         int exitAfter = 0;        // exit after this many reports; 0: never
+        // Answer the first call after firstDelayMs, then answer nothing at all.
+        bool hangAfterFirst = false;
+        int firstDelayMs = 0;
     };
 
     static const QString ServerPath;
@@ -33,8 +36,11 @@ Q_SIGNALS:
 
 private:
     bool hangHere();
+    // The reply to the first call in hangAfterFirst mode; false for a later call.
+    bool answerFirstThenHang(const QVariant& value);
 
     Behaviour behaviour_;
     QTextStream& out_;
     int reports_ = 0;
+    bool answered_ = false;
 };

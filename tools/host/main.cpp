@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <algorithm>
 
 int main(int argc, char* argv[])
 {
@@ -28,7 +29,14 @@ int main(int argc, char* argv[])
     const QCommandLineOption exitAfter(QStringLiteral("exit-after"),
                                        QStringLiteral("Exit after <n> reports."),
                                        QStringLiteral("n"));
-    parser.addOptions({fail, hang, wrong, exitAfter});
+    const QCommandLineOption hangAfterFirst(
+        QStringLiteral("hang-after-first"),
+        QStringLiteral("Answer the first call, then hang the whole process."));
+    const QCommandLineOption firstDelay(QStringLiteral("first-delay"),
+                                        QStringLiteral("With --hang-after-first: answer the "
+                                                       "first call after <ms> milliseconds."),
+                                        QStringLiteral("ms"));
+    parser.addOptions({fail, hang, wrong, exitAfter, hangAfterFirst, firstDelay});
     parser.process(app);
 
     ReferenceHost::Behaviour behaviour;
@@ -36,6 +44,8 @@ int main(int argc, char* argv[])
     behaviour.hang = parser.isSet(hang);
     behaviour.wrongTarget = parser.isSet(wrong);
     behaviour.exitAfter = parser.value(exitAfter).toInt();
+    behaviour.hangAfterFirst = parser.isSet(hangAfterFirst);
+    behaviour.firstDelayMs = std::max(0, parser.value(firstDelay).toInt());
 
     QTextStream out(stdout);
     QTextStream err(stderr);

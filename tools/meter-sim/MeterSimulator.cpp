@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QStringList>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <termios.h>
@@ -100,7 +101,10 @@ void MeterSimulator::onCommand(const QByteArray& command)
     if (command == ";P?") {
         if (mode_ == ReplyMode::Silent)
             return;
-        QTimer::singleShot(delayMs_, Qt::PreciseTimer, this, [this, reply = statusReply()] {
+        const QByteArray reply = mode_ == ReplyMode::Garbage ? garbage() : statusReply();
+        if (reply.isEmpty())
+            return;
+        QTimer::singleShot(delayMs_, Qt::PreciseTimer, this, [this, reply] {
             if (master_ < 0)
                 return;
             if (unsent_.isEmpty()) {
@@ -128,6 +132,10 @@ QByteArray MeterSimulator::statusReply()
         phase_ = -45.0 + (n % 19) * 5.0;
         impedance_ = 45.0 + n % 10;
     }
+    if (ramp_)
+        power_ = 100.0 + static_cast<double>(replies_ % 100) * 0.1;
+    if (crossEvery_ > 0)
+        swr_ = (replies_ - 1) / static_cast<quint64>(crossEvery_) % 2 == 0 ? 2.0 : 1.0;
     const QChar sep = u',';
     QString text = u';' + Number(power_, 7, 1) + sep + Number(impedance_, 5, 1) + sep +
                    Number(phase_, 5, 1) + sep + QString::number(alarm_ % 10) + sep +
@@ -149,9 +157,32 @@ QByteArray MeterSimulator::statusReply()
         break;
     case ReplyMode::Normal:
     case ReplyMode::Silent:
+    case ReplyMode::Garbage:
         break;
     }
     return text.toLatin1();
+}
+
+QByteArray MeterSimulator::garbage()
+{
+    switch (random_.bounded(5)) {
+    case 0:
+        return {};
+    case 1:
+        return statusReply();
+    case 2:
+        return statusReply() + statusReply();
+    default:
+        break;
+    }
+    // No ";" anywhere, so no stretch of noise can pass for the start of a reply.
+    QByteArray noise(random_.bounded(1, 100), Qt::Uninitialized);
+    for (char& c : noise) {
+        do {
+            c = static_cast<char>(random_.bounded(256));
+        } while (c == ';');
+    }
+    return noise;
 }
 
 void MeterSimulator::pump()
@@ -189,10 +220,6 @@ bool MeterSimulator::execute(const QString& line)
     const QString trimmed = line.trimmed();
     const QString verb = trimmed.section(u' ', 0, 0);
     const QString rest = trimmed.section(u' ', 1);
-    bool ok = true;
-    const double number = rest.toDouble(&ok);
-    const auto whole = static_cast<int>(number);
-
     if (verb.isEmpty() || verb.startsWith(u'#'))
         return true;
     if (verb == u"label") {
@@ -203,7 +230,8 @@ bool MeterSimulator::execute(const QString& line)
     if (verb == u"reply") {
         static const QStringList modes{QStringLiteral("normal"), QStringLiteral("silent"),
                                        QStringLiteral("short"),  QStringLiteral("long"),
-                                       QStringLiteral("cr"),     QStringLiteral("nostart")};
+                                       QStringLiteral("cr"),     QStringLiteral("nostart"),
+                                       QStringLiteral("garbage")};
         const qsizetype mode = modes.indexOf(rest);
         if (mode < 0)
             return false;
@@ -214,6 +242,10 @@ bool MeterSimulator::execute(const QString& line)
         sweep_ = rest != u"off";
         return true;
     }
+    if (verb == u"ramp") {
+        ramp_ = rest != u"off";
+        return true;
+    }
     if (verb == u"hangup") {
         hangUp();
         return true;
@@ -222,8 +254,45 @@ bool MeterSimulator::execute(const QString& line)
         Q_EMIT finished();
         return true;
     }
-    if (!ok)
+    return setNumber(verb, rest);
+}
+
+bool MeterSimulator::setNumber(const QString& verb, const QString& rest)
+{
+    struct Field {
+        const char* verb;
+        int width; // characters in the reply; 0 for a setting that is not sent
+        int decimals;
+        bool whole;
+        double min;
+        double max;
+    };
+    // Each number must fit its field as sent, so the reply never carries a
+    // value cut short, and whole numbers must fit before they are converted.
+    static constexpr Field Fields[] = {
+        {"power", 7, 1, false, 0, 0},    {"impedance", 5, 1, false, 0, 0},
+        {"phase", 5, 1, false, 0, 0},    {"swr", 4, 2, false, 0, 0},
+        {"gate", 4, 0, false, 0, 0},     {"alarm", 1, 0, true, 0, 9},
+        {"range", 1, 0, true, 0, 9},     {"peak", 1, 0, true, 0, 9},
+        {"delay", 0, 0, true, 0, 60000}, {"cross", 0, 0, true, 0, 1000000},
+    };
+    const Field* field = nullptr;
+    for (const Field& f : Fields) {
+        if (verb == QLatin1StringView(f.verb))
+            field = &f;
+    }
+    bool ok = false;
+    const double number = rest.toDouble(&ok);
+    if (!field || !ok || !std::isfinite(number))
         return false;
+    if (field->whole) {
+        if (number != std::floor(number) || number < field->min || number > field->max)
+            return false;
+    } else if (QString::number(number, 'f', field->decimals).size() > field->width) {
+        return false;
+    }
+    const auto whole = static_cast<int>(field->whole ? number : 0);
+
     if (verb == u"power")
         power_ = number;
     else if (verb == u"impedance")
@@ -241,9 +310,9 @@ bool MeterSimulator::execute(const QString& line)
     else if (verb == u"swr")
         swr_ = number;
     else if (verb == u"delay")
-        delayMs_ = std::max(0, whole);
-    else
-        return false;
+        delayMs_ = whole;
+    else if (verb == u"cross")
+        crossEvery_ = whole;
     return true;
 }
 
@@ -254,10 +323,14 @@ QString MeterSimulator::usage()
         "  power W | impedance OHM | phase DEG | swr X | gate N   set a reading\n"
         "  alarm 0-4 | range 0-2 | peak 0-1 | label TEXT          set a field\n"
         "  sweep on|off        change the readings with every reply\n"
-        "  delay MS            wait before each reply\n"
-        "  reply normal|silent|short|long|cr|nostart\n"
+        "  ramp on|off         change only the power with every reply\n"
+        "  cross N             SWR 2.00 and 1.00 in turn, each for N replies; 0 off\n"
+        "  delay MS            wait before each reply (0-60000)\n"
+        "  reply normal|silent|short|long|cr|nostart|garbage\n"
         "                      answer polls well, not at all, with 42 or 44\n"
-        "                      characters, with a trailing CR, or without the ';'\n"
+        "                      characters, with a trailing CR, without the ';',\n"
+        "                      or at random with nothing, noise, one or two replies\n"
+        "A number that does not fit its field in the reply is refused.\n"
         "  hangup              close the line and exit\n"
         "  quit                exit\n"
         "';A?' steps the alarm setting 0,1,2,3,4,0; ';F?' toggles peak and normal.\n");

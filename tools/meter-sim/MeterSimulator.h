@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QString>
 #include <QTextStream>
@@ -32,11 +33,13 @@ Q_SIGNALS:
     void finished();
 
 private:
-    enum class ReplyMode { Normal, Silent, Short, Long, TrailingCr, NoStartMark };
+    enum class ReplyMode { Normal, Silent, Short, Long, TrailingCr, NoStartMark, Garbage };
 
     void onMasterReadable();
     void onCommand(const QByteArray& command);
     QByteArray statusReply();
+    QByteArray garbage();
+    bool setNumber(const QString& verb, const QString& rest);
     void pump();
     void hangUp();
     void logLine(const QString& text);
@@ -62,7 +65,11 @@ private:
     double gate_ = 20;
     double swr_ = 1.2;
     bool sweep_ = false;
+    bool ramp_ = false;
+    // SWR 2.00 and 1.00 in turn, each held for this many replies; 0: off.
+    int crossEvery_ = 0;
     int delayMs_ = 0;
     ReplyMode mode_ = ReplyMode::Normal;
     quint64 replies_ = 0;
+    QRandomGenerator random_{0x5eed};
 };

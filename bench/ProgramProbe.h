@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// What the benchmarks read of a running process, and the built program and
+// the meter simulator as their child processes.
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+
+namespace ProgramProbe {
+
+// CPU time of all the process's threads so far, in nanoseconds: the first
+// field of each thread's schedstat. -1 once the process is gone.
+inline qint64 CpuNs(qint64 pid)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    if (!tasks.exists())
+        return -1;
+    qint64 sum = 0;
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(tid + QStringLiteral("/schedstat")));
+        if (stat.open(QIODevice::ReadOnly))
+            sum += stat.readAll().split(' ').value(0).toLongLong();
+    }
+    return sum;
+}
+
+// Resident memory in KB (VmRSS).
+inline qint64 RssKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Runs the event loop until `done` holds or the time is up, looking ten
+// times a second so the waiting costs the machine next to nothing.
+inline bool WaitUntil(const std::function<bool()>& done, qint64 timeoutMs)
+{
+    // `done` may note what it sees, so it is asked once a look.
+    const QDeadlineTimer deadline(timeoutMs);
+    bool reached = done();
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        reached = done();
+        if (reached || deadline.hasExpired())
+            loop.quit();
+    });
+    look.start(100);
+    if (!reached)
+        loop.exec();
+    return reached;
+}
+
+inline qsizetype OpenFds(qint64 pid)
+{
+    return QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+        .entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)
+        .size();
+}
+
+// The meter simulator, counting the polls it receives: one a tick.
+class Meter {
+public:
+    explicit Meter(const QString& binDir, const QStringList& commands)
+    {
+        QStringList args;
+        for (const QString& c : commands)
+            args << QStringLiteral("-e") << c;
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(binDir + QStringLiteral("/vossbridge-meter-sim"), args);
+    }
+    ~Meter()
+    {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    // The line's device; empty when the simulator did not start.
+    QString device()
+    {
+        if (device_.isEmpty() && process_.waitForReadyRead(10000))
+            device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+        return device_;
+    }
+    qint64 polls()
+    {
+        while (process_.canReadLine()) {
+            if (process_.readLine().contains(" rx ;P?"))
+                ++polls_;
+        }
+        return polls_;
+    }
+
+private:
+    QProcess process_;
+    QString device_;
+    qint64 polls_ = 0;
+};
+
+// The reference host on the session bus, its reports discarded.
+class Host {
+public:
+    explicit Host(const QString& binDir)
+    {
+        process_.setStandardOutputFile(QProcess::nullDevice());
+        process_.setStandardErrorFile(QProcess::nullDevice());
+        process_.start(binDir + QStringLiteral("/vossbridge-host"), {});
+    }
+    ~Host()
+    {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    bool waitUntilOnBus()
+    {
+        return WaitUntil(
+            [] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    QStringLiteral("org.vossbridge.Host1"));
+            },
+            10000);
+    }
+
+private:
+    QProcess process_;
+};
+
+// The built program, offscreen, with a scratch settings folder that holds
+// what a first run leaves, the meter on port 5 and the given poll period.
+class Program {
+public:
+    Program(const QString& binDir, const QString& device, int pollrate)
+    {
+        {
+            QSettings ini(config_.filePath(QStringLiteral("Vossbridge/Vossbridge.ini")),
+                          QSettings::IniFormat);
+            ini.setValue(QStringLiteral("Ports/Com5"), device);
+            const QStringList keys{"Position-Left=600", "Position-Top=450", "PwrMode=0",
+                                   "Height=3495",       "mnuSetup=True",    "mnuSmall=False",
+                                   "mnuVector=False",   "ComPort=5",        "Range=3"};
+            for (const QString& kv : keys)
+                ini.setValue(QStringLiteral("StartUp/") + kv.section(u'=', 0, 0),
+                             kv.section(u'=', 1));
+            ini.setValue(QStringLiteral("StartUp/Pollrate"), QString::number(pollrate));
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config_.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process_.setProcessEnvironment(env);
+        process_.setStandardOutputFile(QProcess::nullDevice());
+        process_.setStandardErrorFile(QProcess::nullDevice());
+        process_.start(binDir + QStringLiteral("/vossbridge"), {});
+        process_.waitForStarted();
+    }
+    ~Program()
+    {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    qint64 pid() const { return process_.processId(); }
+    bool running() const { return process_.state() == QProcess::Running; }
+
+private:
+    QTemporaryDir config_;
+    QProcess process_;
+};
+
+} // namespace ProgramProbe
