@@ -26,7 +26,7 @@ int main(int argc, char* argv[])
 
     QtSerialLink port([device](int) { return device; });
     port.setPortNumber(5);
-    port.setLineSettings(QStringLiteral("38400,n,8,1"));
+    port.setLineSettings(LineSettings{});
     port.setReadLength(0);
     if (!port.open()) {
         std::fprintf(stderr, "can't open %s\n", qPrintable(device));

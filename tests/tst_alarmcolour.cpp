@@ -76,8 +76,8 @@ private Q_SLOTS:
         QWidget client;
         const MainControls c = BuildMainControls(&client);
         KeyCountingStyle style;
-        style.watched = c.CmdAlarm;
-        c.CmdAlarm->setStyle(&style);
+        style.watched = c.alarmButton;
+        c.alarmButton->setStyle(&style);
         client.show();
         QVERIFY(QTest::qWaitForWindowExposed(&client));
 
@@ -86,7 +86,7 @@ private Q_SLOTS:
         const auto change = [&](int i) {
             record = Reading(i % 2 ? high : low);
             RefreshReadings(c, record, alarmState, QLocale::c());
-            c.CmdAlarm->repaint();
+            c.alarmButton->repaint();
         };
         // Warm up: the first drawings fill caches that are then reused.
         for (int i = 0; i < 200; ++i)
@@ -108,7 +108,7 @@ private Q_SLOTS:
             QVERIFY2(grown < Changes * 64,
                      qPrintable(QStringLiteral("heap grew %1 bytes").arg(grown)));
         }
-        c.CmdAlarm->setStyle(nullptr);
+        c.alarmButton->setStyle(nullptr);
     }
 };
 

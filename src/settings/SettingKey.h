@@ -23,10 +23,10 @@ template <typename T> struct SettingKey {
     // convert or makes no sense.
     T valueOf(const QString& text, T fallback) const
     {
-        // A missing key reads as the empty text. It has no value, even for a
-        // lenient conversion that would make 0 of it: a file that lost keys
-        // gets their defaults.
-        if (text.trimmed().isEmpty())
+        // A missing key (a null text) has no value, even for a lenient
+        // conversion that would make 0 of it: a file that lost keys gets
+        // their defaults. A key present but empty is the conversion's to judge.
+        if (text.isNull())
             return fallback;
         const std::optional<T> value = fromText(text);
         if (!value || (sensible && !sensible(*value)))

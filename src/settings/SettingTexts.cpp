@@ -51,6 +51,8 @@ std::optional<float> LenientSingle(const QString& text)
 {
     // A number beyond the float range has no float to become: converting it
     // would be undefined, and infinity makes no window size.
+    if (text.trimmed().isEmpty())
+        return std::nullopt;
     const double value = LeadingNumber(text);
     if (!std::isfinite(value) || std::abs(value) > std::numeric_limits<float>::max())
         return std::nullopt;
