@@ -28,6 +28,35 @@ struct Rig : WindowRig {
 class TestStartup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // A kill during the first start must leave all first-run keys or none:
+    // they reach the file in one write. Keys that a file lacks anyway read
+    // as their defaults.
+    void keysWrittenTogetherReachTheFileTogether()
+    {
+        Rig rig(false);
+        rig.start();
+        QVERIFY(rig.store.batches.contains(FirstRunKeys));
+        rig.store.batches.clear();
+        rig.window->showSmallStyle();
+        const QStringList style{"Height", "mnuSetup", "mnuSmall", "mnuVector"};
+        QCOMPARE(rig.store.batches, QList<QStringList>{style});
+        rig.store.batches.clear();
+        rig.window->close();
+        const QStringList atExit{"Position-Left", "Position-Top", "ComPort", "Alarm", "Scale"};
+        QCOMPARE(rig.store.batches, QList<QStringList>{atExit});
+    }
+    void markerWithMissingKeysReadsDefaults()
+    {
+        Rig rig(true);
+        for (const char* key : {"Height", "ComPort", "Pollrate", "mnuSetup"})
+            rig.store.values.remove(u"StartUp/"_qs + QLatin1StringView(key));
+        rig.start();
+        QCOMPARE(rig.window->outerHeightTwips(), 3495.0f);
+        QCOMPARE(rig.port.port, 5);
+        QCOMPARE(rig.window->pollTimer().interval(), 80);
+        QVERIFY(rig.window->menu().setupAction->isChecked());
+    }
+
     void firstRunWritesDefaultsBeforeReadingAny()
     {
         Rig rig(false);

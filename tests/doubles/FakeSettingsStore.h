@@ -15,6 +15,8 @@ public:
     QStringList saves;
     QStringList reads;
     QStringList accesses;
+    // The texts of each save() call, as one entry: what reaches the file together.
+    QList<QStringList> batches;
 
     QString read(const QString& section, const QString& key) override
     {
@@ -24,7 +26,9 @@ public:
     }
     void save(const QList<StoredText>& texts) override
     {
+        batches.append(QStringList());
         for (const StoredText& t : texts) {
+            batches.last() << t.key;
             values[t.group + u'/' + t.key] = t.text;
             saves << t.group + u'/' + t.key + u'=' + t.text;
             accesses << QStringLiteral("save ") + t.group + u'/' + t.key + u'=' + t.text;
