@@ -30,3 +30,14 @@ void DecodeStatusReply(QStringView reply, StatusRecord& record)
     record.vectorGate = LeadingNumber(Field(reply, 35, 4));
     record.swr = LeadingNumber(Field(reply, 40, 4));
 }
+
+std::optional<double> FullScaleWatts(double rangeCode)
+{
+    if (rangeCode == 0)
+        return 2500;
+    if (rangeCode == 1)
+        return 250;
+    if (rangeCode == 2)
+        return 25;
+    return std::nullopt;
+}

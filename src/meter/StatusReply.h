@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <optional>
 
 // The meter's commands: three characters each, sent with no terminator.
 inline constexpr QStringView PollCommand = u";P?";
@@ -38,6 +39,10 @@ struct StatusRecord {
     double resistance = 0;
     double reactance = 0;
 };
+
+// Full scale in watts of the meter's range code: 0 gives 2500 W, 1 gives
+// 250 W, 2 gives 25 W; nothing for any other code.
+std::optional<double> FullScaleWatts(double rangeCode);
 
 // True exactly when the whole read is one status reply: 43 characters that
 // begin with ";". Nothing is trimmed, searched or split first.

@@ -3,17 +3,6 @@
 
 #include <cmath>
 
-std::optional<double> FullScaleWatts(double rangeCode)
-{
-    if (rangeCode == 0)
-        return 2500;
-    if (rangeCode == 1)
-        return 250;
-    if (rangeCode == 2)
-        return 25;
-    return std::nullopt;
-}
-
 BarScale PowerScale(double fullScaleWatts)
 {
     BarScale scale{0, fullScaleWatts, {}, "W"};

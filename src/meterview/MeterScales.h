@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "StatusReply.h"
+
 #include <QList>
 #include <optional>
 
@@ -15,8 +17,6 @@ struct BarScale {
     bool operator==(const BarScale&) const = default;
 };
 
-// 2500, 250 or 25 W for the range codes 0, 1 and 2; nothing for any other code.
-std::optional<double> FullScaleWatts(double rangeCode);
 // 0 to the full scale, marked every fifth.
 BarScale PowerScale(double fullScaleWatts);
 // 1 to 3, marked at 1.5, 2, 2.5 and 3.

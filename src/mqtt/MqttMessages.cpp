@@ -30,17 +30,6 @@ Topics::Topics(const QString& prefix)
     peakCommand = p + "/cmd/peak";
 }
 
-int FullScaleWatts(double rangeCode)
-{
-    if (rangeCode == 0)
-        return 2500;
-    if (rangeCode == 1)
-        return 250;
-    if (rangeCode == 2)
-        return 25;
-    return 0;
-}
-
 QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alarmShown,
                         const QDateTime& time)
 {
@@ -57,7 +46,7 @@ QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alar
         {QStringLiteral("resistance"), vectorValue(record.resistance)},
         {QStringLiteral("reactance"), vectorValue(record.reactance)},
         {QStringLiteral("peak"), record.peakFlag == 1},
-        {QStringLiteral("range"), FullScaleWatts(record.rangeCode)},
+        {QStringLiteral("range"), FullScaleWatts(record.rangeCode).value_or(0)},
         {QStringLiteral("alarm_setting"), alarmState},
         // The SWR the alarm is set to, null while it is off.
         {QStringLiteral("alarm_swr"), knownAlarm && alarmState > 0

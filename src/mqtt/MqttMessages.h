@@ -28,9 +28,6 @@ struct Topics {
     QByteArray peakCommand;
 };
 
-// The meter's range code as watts full scale: 0 -> 2500, 1 -> 250, 2 -> 25;
-// 0 for a code the meter does not send.
-int FullScaleWatts(double rangeCode);
 
 // One JSON object per accepted reply. The vector values are null while the
 // meter says they mean nothing.

@@ -28,17 +28,6 @@ QByteArray RecordHeader()
                              "reactance_ohm,mode,full_scale_w,alarm_setting\n");
 }
 
-double RangeFullScale(double rangeCode)
-{
-    if (rangeCode == 0)
-        return 2500;
-    if (rangeCode == 1)
-        return 250;
-    if (rangeCode == 2)
-        return 25;
-    return 0;
-}
-
 QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmState)
 {
     QByteArray row;
@@ -60,8 +49,8 @@ QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmS
     else if (r.peakFlag == 0)
         row += "normal";
     row += ',';
-    if (const double fullScale = RangeFullScale(r.rangeCode); fullScale > 0)
-        AppendNumber(row, fullScale);
+    if (const std::optional<double> fullScale = FullScaleWatts(r.rangeCode))
+        AppendNumber(row, *fullScale);
     row += ',';
     static const char* const AlarmTexts[] = {"off", "1.5", "2.0", "2.5", "3.0"};
     if (IsWhole(alarmState, 0, 4))

@@ -20,8 +20,6 @@ QByteArray RecordHeader();
 // the meter should never send is left empty too.
 QByteArray RecordRow(const QDateTime& time, const StatusRecord& record, qint32 alarmState);
 
-// The full scale in watts of a range code, 0 for a code the meter never sends.
-double RangeFullScale(double rangeCode);
 
 // The file a new recording proposes: vossbridge-<date>.csv in `folder`, or in
 // the user's documents folder when `folder` is empty or gone.

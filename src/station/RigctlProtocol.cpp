@@ -220,21 +220,13 @@ bool AnswerComplete(const Command& command, const QByteArray& answer)
     return command.info->outputs > 0 && lines.size() >= command.info->outputs;
 }
 
-double FullScaleWatts(double rangeCode)
-{
-    if (rangeCode == 1)
-        return 250;
-    if (rangeCode == 2)
-        return 25;
-    return 2500;
-}
-
 MeterReading ReadingOf(const StatusRecord& record)
 {
     MeterReading r;
     r.swr = record.swr;
     r.watts = record.power;
-    r.fraction = std::clamp(record.power / FullScaleWatts(record.rangeCode), 0.0, 1.0);
+    r.fraction =
+        std::clamp(record.power / FullScaleWatts(record.rangeCode).value_or(2500), 0.0, 1.0);
     return r;
 }
 

@@ -83,8 +83,6 @@ struct MeterReading {
     double fraction = 0;
 };
 MeterReading ReadingOf(const StatusRecord& record);
-// Full scale in watts of the meter's range code (0: 2500 W, 1: 250 W, 2: 25 W).
-double FullScaleWatts(double rangeCode);
 // The value of a meter level by its Hamlib name, nothing for another level.
 std::optional<double> MeterLevel(const QByteArray& name, const MeterReading& reading);
 
