@@ -36,16 +36,14 @@ private Q_SLOTS:
     void creationHeldToOneSecond_data()
     {
         QTest::addColumn<int>("firstDelayMs");
-        QTest::addColumn<bool>("linked");
         // Today's chain would take 1.7 s: the first answer at 0.7 s, then a
         // full timeout on the next call.
-        QTest::newRow("first answer at 0.7 s, then nothing") << 700 << false;
-        QTest::newRow("first answer at once, then nothing") << 0 << false;
+        QTest::newRow("first answer at 0.7 s, then nothing") << 700;
+        QTest::newRow("first answer at once, then nothing") << 0;
     }
     void creationHeldToOneSecond()
     {
         QFETCH(int, firstDelayMs);
-        QFETCH(bool, linked);
         HostProcess host({QStringLiteral("--hang-after-first"), QStringLiteral("--first-delay"),
                           QString::number(firstDelayMs)});
         QVERIFY(host.waitUntilOnBus());
@@ -60,7 +58,9 @@ private Q_SLOTS:
         clock.quit();
         clock.wait();
 
-        QCOMPARE(link.isLinked(), linked);
+        // Whether the target's introspection is answered depends on which of
+        // the host's threads hangs first (Qt may answer it from its D-Bus
+        // thread), so only the time the caller was held is checked.
         // 1.2 s is 24 ticks; the hang itself must have been met (the first
         // answer's delay alone is 14 ticks in the slow row).
         QVERIFY2(blocked <= 1200 / TickMs, qPrintable(QString::number(blocked)));
