@@ -238,6 +238,16 @@ private Q_SLOTS:
         QCOMPARE(d.alarmColour(), red ? AlarmRed : ButtonFace());
     }
 
+    // The colour as the user sees it: the style must not shade the dark red.
+    void alarmColourDrawnExactly()
+    {
+        Readings d;
+        d.show(Record(100, 2.0, 1));
+        const QImage face = d.c.alarmButton->grab().toImage();
+        QCOMPARE(face.pixelColor(3, face.height() / 2), AlarmRed);
+        QCOMPARE(face.pixelColor(face.width() - 4, 3), AlarmRed);
+    }
+
     // Off and settings the table doesn't know leave the colour as it was.
     void alarmColourKeptWhenNotSet_data()
     {
