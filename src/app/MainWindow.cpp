@@ -52,6 +52,11 @@ MainWindow::MainWindow(SettingsStore& store, SerialLink& port, HostLink& host, Q
 
     showPortDevices();
 
+    connect(&port_, &SerialLink::lost, this, &MainWindow::portLost);
+    connect(&port_, &SerialLink::recovered, this, &MainWindow::portRecovered);
+    connect(&host_, &HostLink::failed, this, &MainWindow::hostFailed);
+    connect(&host_, &HostLink::hostAppeared, this, &MainWindow::linkHostAgain);
+
     pollTimer_.setObjectName(QStringLiteral("Timer1"));
     pollTimer_.setTimerType(Qt::PreciseTimer);
     pollTimer_.setInterval(200);
@@ -388,14 +393,18 @@ bool MainWindow::report(int code, int index, double value)
     // No call without a link: there is no host to answer it.
     if (!host_.isLinked())
         return false;
-    if (host_.reportValue(code, index, value, QString()))
-        return true;
+    // A failure the link finds while sending empties it at once; one
+    // found later comes as failed().
+    host_.reportValue(code, index, value, QString());
+    return host_.isLinked();
+}
+
+void MainWindow::hostFailed()
+{
     // A host that failed or did not answer in time is dropped until it
     // appears again or the next activation links anew.
-    host_.clear();
     hostTried_ = true;
     updateTitle();
-    return false;
 }
 
 void MainWindow::reportToHost()

@@ -68,6 +68,8 @@ public:
     // A host has appeared on the bus: link to it without waiting for the
     // next activation.
     void linkHostAgain();
+    // A report failed or went unanswered: the link has emptied itself.
+    void hostFailed();
 
     // Each port list entry's tooltip names the device it opens; after the
     // "Ports" group changed, they follow.
@@ -127,8 +129,8 @@ private:
     void setOuterHeightTwips(float twips);
     void setStyle(float heightTwips, const QAction* chosen);
     void setMeterAvailable(bool available);
-    // One report; false when the link is empty or the call failed, which
-    // empties the link.
+    // One report; false when the link is empty, or is found failed while
+    // sending, which empties it.
     bool report(int code, int index, double value);
     void updateTitle();
 

@@ -3,7 +3,7 @@
 #include "IniSettingsStore.h"
 #include "MainWindow.h"
 #include "PortMap.h"
-#include "QtSerialLink.h"
+#include "PosixSerialLink.h"
 #include "TerminationSignals.h"
 #include "ToolsController.h"
 
@@ -70,15 +70,12 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     IniSettingsStore store;
-    QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });
+    PosixSerialLink port([&store](int n) { return DeviceForPort(store, n); });
     DBusHostLink host;
     MainWindow window(store, port, host);
     ToolsController tools(window, store);
     if (parser.isSet(RecordOption))
         tools.startRecording(parser.value(RecordOption));
-    QObject::connect(&port, &QtSerialLink::lost, &window, &MainWindow::portLost);
-    QObject::connect(&port, &QtSerialLink::recovered, &window, &MainWindow::portRecovered);
-    QObject::connect(&host, &DBusHostLink::hostAppeared, &window, &MainWindow::linkHostAgain);
     // Closing the window ends the program at once, whatever else is open.
     QObject::connect(&window, &MainWindow::unloaded, &app, [] { QCoreApplication::exit(0); });
     // SIGINT and SIGTERM close the window the normal way, so the settings are stored.

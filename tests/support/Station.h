@@ -9,12 +9,12 @@
 #include "MainWindow.h"
 #include "MeterSimProcess.h"
 #include "PortMap.h"
-#include "QtSerialLink.h"
+#include "PosixSerialLink.h"
 
 struct Station {
     MeterSimProcess sim;
     IniSettingsStore store;
-    QtSerialLink port{[this](int n) { return DeviceForPort(store, n); }};
+    PosixSerialLink port{[this](int n) { return DeviceForPort(store, n); }};
     DBusHostLink host;
     std::unique_ptr<MainWindow> window;
     QList<TickOutcome> outcomes;
@@ -31,10 +31,6 @@ struct Station {
         store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
                    QString::number(pollrate));
         window = std::make_unique<MainWindow>(store, port, host);
-        QObject::connect(&port, &QtSerialLink::lost, window.get(), &MainWindow::portLost);
-        QObject::connect(&port, &QtSerialLink::recovered, window.get(), &MainWindow::portRecovered);
-        QObject::connect(&host, &DBusHostLink::hostAppeared, window.get(),
-                         &MainWindow::linkHostAgain);
         QObject::connect(window.get(), &MainWindow::tickFinished, window.get(),
                          [this](TickOutcome o) { outcomes << o; });
         window->show();

@@ -9,7 +9,7 @@
 #include "MainWindow.h"
 #include "MeterSimProcess.h"
 #include "PortMap.h"
-#include "QtSerialLink.h"
+#include "PosixSerialLink.h"
 #include "SerialDeviceDialog.h"
 
 #include <QApplication>
@@ -63,7 +63,7 @@ int main(int argc, char* argv[])
     IniSettingsStore store;
     store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
     store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"), QStringLiteral("80"));
-    QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });
+    PosixSerialLink port([&store](int n) { return DeviceForPort(store, n); });
     DBusHostLink host;
     MainWindow window(store, port, host);
 
