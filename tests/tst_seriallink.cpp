@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MeterSimProcess.h"
+#include "PollCycle.h"
 #include "PosixSerialLink.h"
+#include "PtyPair.h"
 
 #include <QDir>
 #include <QSerialPort>
@@ -114,6 +116,93 @@ private Q_SLOTS:
         link->close();
         QVERIFY(!link->isOpen());
         QVERIFY(link->readAll().isEmpty());
+    }
+
+    // What the meter sent by each tick, and what each tick made of it: one
+    // read takes what is pending, whole or not, and leaves nothing behind.
+    void readAtTheTickTakesWhatIsPending_data()
+    {
+        QTest::addColumn<QStringList>("sentBeforeTick");
+        QTest::addColumn<QString>("outcomes");
+        const QString reply = QStringLiteral(";  100.0, 50.0,  0.0,2,  HF  ,0,0,  20,1.20");
+        QTest::newRow("a reply each tick") << QStringList{reply, reply} << "AA";
+        QTest::newRow("a reply split between two ticks")
+            << QStringList{reply.left(20), reply.mid(20), reply} << "RRA";
+        QTest::newRow("nothing, then a reply") << QStringList{QString(), reply} << "RA";
+        QTest::newRow("two replies at one tick") << QStringList{reply + reply, reply} << "RA";
+    }
+    void readAtTheTickTakesWhatIsPending()
+    {
+        QFETCH(QStringList, sentBeforeTick);
+        QFETCH(QString, outcomes);
+        PtyPair meter;
+        auto link = LinkTo(meter.devicePath());
+        QVERIFY(link->open());
+        PollCycle cycle;
+        PendingCommands pending;
+        QString seen;
+        for (const QString& piece : sentBeforeTick) {
+            QVERIFY(meter.send(piece.toLatin1()));
+            const TickOutcome o = cycle.tick(*link, pending, {});
+            seen += o == TickOutcome::Accepted ? u'A' : u'R';
+            // Taken as the meter does, before the next tick's clear.
+            meter.received();
+        }
+        QCOMPARE(seen, outcomes);
+        QCOMPARE(meter.received(), QByteArray(";P?").repeated(sentBeforeTick.size()));
+    }
+
+    // The meter's end hangs up between the poll and the read, with or
+    // without part of a reply on the line: the hang-up takes what was on the
+    // line with it, the tick's read finds the loss, once, and the port closes.
+    void lineLostMidTick_data()
+    {
+        QTest::addColumn<QByteArray>("sentFirst");
+        QTest::newRow("nothing on the line") << QByteArray();
+        QTest::newRow("half a reply on the line") << QByteArray(";  100.0, 50.0,");
+    }
+    void lineLostMidTick()
+    {
+        QFETCH(QByteArray, sentFirst);
+        PtyPair meter;
+        auto link = LinkTo(meter.devicePath());
+        QVERIFY(link->open());
+        QSignalSpy lost(link.get(), &SerialLink::lost);
+        link->write(u";P?");
+        QVERIFY(meter.send(sentFirst));
+        meter.hangUp();
+        QVERIFY(link->readAll().isEmpty());
+        QCOMPARE(lost.count(), 1);
+        QVERIFY(lost.at(0).at(0).toString().contains(QStringLiteral("hung up")));
+        QCOMPARE(link->state(), PosixSerialLink::State::Lost);
+        link->write(u";P?");
+        QVERIFY(link->readAll().isEmpty());
+        QCOMPARE(lost.count(), 1);
+    }
+
+    // Another user's program has the line with exclusive use and no lock
+    // file: the kernel refuses the open (only root passes, so the opener
+    // here runs as nobody).
+    void exclusiveUseRefusesASecondOpener()
+    {
+        PtyPair meter;
+        const QString device = meter.devicePath();
+        QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0666), 0);
+        auto link = LinkTo(device);
+        QVERIFY(link->open());
+        // The lock file is this process's; without it only exclusive use stops
+        // the other opener.
+        const QString lock = QStringLiteral("/run/lock/LCK..") + device.mid(5).replace(u'/', u'_');
+        QVERIFY(QFile::exists(lock));
+        QVERIFY(QFile::rename(lock, lock + QStringLiteral(".away")));
+        const QString reason = InChild(true, [&] {
+            PosixSerialLink other([device](int) { return device; });
+            return other.open() ? QStringLiteral("opened") : other.errorText();
+        });
+        QVERIFY(QFile::rename(lock + QStringLiteral(".away"), lock));
+        QVERIFY2(reason.contains(QStringLiteral("Device or resource busy")) ||
+                     reason.startsWith(QStringLiteral("Device busy")),
+                 qPrintable(reason));
     }
 
     void operationsOnClosedPortAreQuiet()

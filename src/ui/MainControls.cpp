@@ -239,9 +239,15 @@ MainControls BuildMainControls(QWidget* client)
         scale = std::max(scale, NeededScale(control, text));
     // In twentieths, so that a font a hair too wide doesn't give odd sizes.
     c.scale = std::ceil(scale * 20) / 20;
-    for (const auto& [control, at] : placements)
-        control->setGeometry(ScaledPixels(at.left, c.scale), ScaledPixels(at.top, c.scale),
-                             ScaledPixels(at.width, c.scale), ScaledPixels(at.height, c.scale));
+    for (const auto& [control, at] : placements) {
+        const QRect rect(ScaledPixels(at.left, c.scale), ScaledPixels(at.top, c.scale),
+                         ScaledPixels(at.width, c.scale), ScaledPixels(at.height, c.scale));
+        // The readings change every tick; with their size fixed a new text
+        // repaints the control alone and asks the window for no new layout.
+        if (qobject_cast<QLabel*>(control) || qobject_cast<QLineEdit*>(control))
+            control->setFixedSize(rect.size());
+        control->setGeometry(rect);
+    }
     // The open list as wide as its longest entry, not as the closed box.
     c.portList->view()->setMinimumWidth(c.portList->view()->sizeHintForColumn(0) +
                                         c.portList->view()->frameWidth() * 2 + 8);
