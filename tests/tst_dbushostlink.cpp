@@ -5,6 +5,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 class TestDBusHostLink : public QObject {
     Q_OBJECT
@@ -94,6 +95,57 @@ private Q_SLOTS:
         link.createLink();
         link.reportValue(34, 0, 1.5, QString());
         QTRY_COMPARE(host->reports(), QStringList{"34 0 1.5 \"\""});
+    }
+
+    // A tick every 50 ms sends its two reports to a host that answers late
+    // or never: the ticks keep coming, what waits for answers stays bounded,
+    // a late host keeps its link and every report, a hung one loses the link
+    // once, some ticks after the first unanswered report.
+    void answersLateOrNever_data()
+    {
+        QTest::addColumn<QStringList>("hostOptions");
+        QTest::addColumn<bool>("keepsLink");
+        QTest::newRow("answers 300 ms late") << QStringList{"--answer-delay", "300"} << true;
+        QTest::newRow("never answers") << QStringList{"--hang"} << false;
+    }
+    void answersLateOrNever()
+    {
+        QFETCH(QStringList, hostOptions);
+        QFETCH(bool, keepsLink);
+        HostProcess host(hostOptions);
+        QVERIFY(host.waitUntilOnBus());
+        DBusHostLink link;
+        link.createLink();
+        QVERIFY(link.isLinked());
+        QSignalSpy failed(&link, &HostLink::failed);
+        int ticks = 0;
+        int ticksAtFailure = -1;
+        int mostInFlight = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &link, [&] {
+            ++ticks;
+            link.reportValue(34, 2, 1.2, QString());
+            link.reportValue(33, 3, ticks, QString());
+            mostInFlight = std::max(mostInFlight, link.inFlight());
+            if (!failed.isEmpty() && ticksAtFailure < 0)
+                ticksAtFailure = ticks;
+        });
+        tick.start(50);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 60, 20000);
+        tick.stop();
+        QVERIFY(mostInFlight >= 2);
+        QVERIFY(mostInFlight <= DBusHostLink::MaxInFlight);
+        if (keepsLink) {
+            QCOMPARE(failed.count(), 0);
+            QVERIFY(link.isLinked());
+            QTRY_COMPARE(host.reports().size(), 2 * ticks);
+            QCOMPARE(host.reports().at(2 * ticks - 1), QStringLiteral("33 3 %1 \"\"").arg(ticks));
+            return;
+        }
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(link.lastError(), QStringLiteral("org.freedesktop.DBus.Error.NoReply"));
+        // Not at the first tick that went unanswered: only after its time.
+        QVERIFY2(ticksAtFailure > 2, qPrintable(QString::number(ticksAtFailure)));
     }
 
     void hostExitsAfterItsReports()

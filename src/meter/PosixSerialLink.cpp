@@ -265,11 +265,12 @@ QString PosixSerialLink::readAll()
         if (want == 0)
             break;
         const ssize_t n = ::read(fd_, buffer, want);
+        // Read again until the line is empty: a read that finds nothing makes
+        // the kernel hand over what it still holds of the characters that have
+        // come (on a busy machine the tail of a reply can wait there for tens
+        // of milliseconds). A second read costs a microsecond.
         if (n > 0) {
             bytes.append(buffer, n);
-            // Less than asked for is all there was: one read, as a rule.
-            if (static_cast<size_t>(n) < want)
-                break;
             continue;
         }
         if (n < 0 && errno == EINTR)
