@@ -5,6 +5,7 @@
 // the meter simulator as their child processes.
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
@@ -67,6 +68,19 @@ inline bool WaitUntil(const std::function<bool()>& done, qint64 timeoutMs)
     return reached;
 }
 
+// Peak resident memory in KB (VmHWM).
+inline qint64 PeakRssKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 inline qsizetype OpenFds(qint64 pid)
 {
     return QDir(QStringLiteral("/proc/%1/fd").arg(pid))
@@ -100,16 +114,23 @@ public:
     qint64 polls()
     {
         while (process_.canReadLine()) {
-            if (process_.readLine().contains(" rx ;P?"))
-                ++polls_;
+            const QByteArray line = process_.readLine();
+            if (!line.contains(" rx ;P?"))
+                continue;
+            if (polls_++ == 0)
+                firstPollAt_ = QDateTime::fromString(QString::fromLatin1(line.split(' ').value(0)),
+                                                     Qt::ISODateWithMs);
         }
         return polls_;
     }
+    // When the simulator received the first poll, by its log.
+    QDateTime firstPollAt() const { return firstPollAt_; }
 
 private:
     QProcess process_;
     QString device_;
     qint64 polls_ = 0;
+    QDateTime firstPollAt_;
 };
 
 // The reference host on the session bus, its reports discarded.
@@ -144,7 +165,8 @@ private:
 // what a first run leaves, the meter on port 5 and the given poll period.
 class Program {
 public:
-    Program(const QString& binDir, const QString& device, int pollrate)
+    // `program`: another build of the program to run in place of this one's.
+    Program(const QString& binDir, const QString& device, int pollrate, QString program = {})
     {
         {
             QSettings ini(config_.filePath(QStringLiteral("Vossbridge/Vossbridge.ini")),
@@ -164,7 +186,10 @@ public:
         process_.setProcessEnvironment(env);
         process_.setStandardOutputFile(QProcess::nullDevice());
         process_.setStandardErrorFile(QProcess::nullDevice());
-        process_.start(binDir + QStringLiteral("/vossbridge"), {});
+        if (program.isEmpty())
+            program = binDir + QStringLiteral("/vossbridge");
+        startedAt_ = QDateTime::currentDateTime();
+        process_.start(program, {});
         process_.waitForStarted();
     }
     ~Program()
@@ -177,9 +202,12 @@ public:
     }
     qint64 pid() const { return process_.processId(); }
     bool running() const { return process_.state() == QProcess::Running; }
+    // Just before the program was started.
+    QDateTime startedAt() const { return startedAt_; }
 
 private:
     QTemporaryDir config_;
+    QDateTime startedAt_;
     QProcess process_;
 };
 

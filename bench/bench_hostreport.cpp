@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One tick's two reports to the reference host, round trip on the session bus.
+// One tick's two reports to the reference host on the session bus: sent
+// without waiting, the previous tick's answers taken with them.
 #include "DBusHostLink.h"
 #include "HostProcess.h"
 #include "HostReport.h"
@@ -22,9 +23,9 @@ void TickReports(benchmark::State& state)
         return;
     }
     for (auto _ : state) {
-        const bool ok = link.reportValue(SwrReport, 2, 1.2, QString()) &&
-                        link.reportValue(PowerReport, 3, ReportedPower(100.0), QString());
-        if (!ok) {
+        link.reportValue(SwrReport, 2, 1.2, QString());
+        link.reportValue(PowerReport, 3, ReportedPower(100.0), QString());
+        if (!link.isLinked()) {
             state.SkipWithError("a report failed");
             return;
         }

@@ -7,7 +7,7 @@
 #include "MosquittoBroker.h"
 #include "MqttLink.h"
 #include "PollCycle.h"
-#include "QtSerialLink.h"
+#include "PosixSerialLink.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -31,7 +31,7 @@ double CpuMicroseconds()
 
 // CPU of this process per tick over Ticks poll ticks, each accepted reply
 // decoded and handed to the link.
-double CpuPerTick(QtSerialLink& port, MqttLink& link)
+double CpuPerTick(PosixSerialLink& port, MqttLink& link)
 {
     PollCycle cycle;
     PendingCommands pending;
@@ -69,7 +69,7 @@ void MqttOnAgainstOff(benchmark::State& state)
     FakeSettingsStore off;
     MeterSimProcess sim({QStringLiteral("-e"), QStringLiteral("sweep on")});
     const QString device = sim.devicePath();
-    QtSerialLink port([device](int) { return device; });
+    PosixSerialLink port([device](int) { return device; });
     port.setPortNumber(5);
     port.setLineSettings(LineSettings{});
     port.setReadLength(0);

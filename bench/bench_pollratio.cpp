@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Share of ticks that accept one whole reply when the window polls the meter
-// simulator through a real QSerialPort, over 2000 ticks at each period.
+// simulator through the real serial link, over 2000 ticks at each period.
 #include "Station.h"
 
 #include <QApplication>

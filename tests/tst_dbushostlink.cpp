@@ -5,6 +5,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 class TestDBusHostLink : public QObject {
     Q_OBJECT
@@ -19,9 +20,14 @@ private Q_SLOTS:
         QVERIFY(!link.isLinked());
         link.createLink();
         QVERIFY(link.isLinked());
-        QVERIFY(link.reportValue(34, 2, 1.2, QString()));
-        QVERIFY(link.reportValue(33, 3, 1.2346, QString()));
+        QSignalSpy failed(&link, &HostLink::failed);
+        link.reportValue(34, 2, 1.2, QString());
+        link.reportValue(33, 3, 1.2346, QString());
+        // Both out before either is answered.
+        QCOMPARE(link.inFlight(), 2);
         QTRY_COMPARE(host.reports(), QStringList({"34 2 1.2 \"\"", "33 3 1.2346 \"\""}));
+        QTRY_COMPARE((link.collectAnswers(), link.inFlight()), 0);
+        QCOMPARE(failed.count(), 0);
     }
 
     void noHostLeavesLinkEmpty()
@@ -30,7 +36,8 @@ private Q_SLOTS:
         DBusHostLink link;
         link.createLink();
         QVERIFY(!link.isLinked());
-        QVERIFY(!link.reportValue(34, 0, 0, QString()));
+        link.reportValue(34, 0, 0, QString());
+        QCOMPARE(link.inFlight(), 0);
     }
 
     void hostFaults_data()
@@ -55,8 +62,12 @@ private Q_SLOTS:
         DBusHostLink link;
         link.createLink();
         QCOMPARE(link.isLinked(), linked);
-        if (linked)
-            QVERIFY(!link.reportValue(34, 1, 1.8, QString()));
+        QSignalSpy failed(&link, &HostLink::failed);
+        if (linked) {
+            link.reportValue(34, 1, 1.8, QString());
+            QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
+            QVERIFY(!link.isLinked());
+        }
         QCOMPARE(link.lastError(), error);
         QVERIFY(host.reports().isEmpty());
     }
@@ -69,18 +80,72 @@ private Q_SLOTS:
         QVERIFY(host->waitUntilOnBus());
         QTRY_COMPARE(appeared.count(), 1);
         link.createLink();
-        QVERIFY(link.reportValue(34, 0, 1.0, QString()));
+        QSignalSpy failed(&link, &HostLink::failed);
+        link.reportValue(34, 0, 1.0, QString());
+        QTRY_VERIFY(host->reports().size() == 1);
 
         host.reset();
-        QVERIFY(!link.reportValue(34, 0, 1.0, QString()));
+        link.reportValue(34, 0, 1.0, QString());
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
 
         host = std::make_unique<HostProcess>();
         QVERIFY(host->waitUntilOnBus());
         QTRY_COMPARE(appeared.count(), 2);
         link.clear();
         link.createLink();
-        QVERIFY(link.reportValue(34, 0, 1.5, QString()));
+        link.reportValue(34, 0, 1.5, QString());
         QTRY_COMPARE(host->reports(), QStringList{"34 0 1.5 \"\""});
+    }
+
+    // A tick every 50 ms sends its two reports to a host that answers late
+    // or never: the ticks keep coming, what waits for answers stays bounded,
+    // a late host keeps its link and every report, a hung one loses the link
+    // once, some ticks after the first unanswered report.
+    void answersLateOrNever_data()
+    {
+        QTest::addColumn<QStringList>("hostOptions");
+        QTest::addColumn<bool>("keepsLink");
+        QTest::newRow("answers 300 ms late") << QStringList{"--answer-delay", "300"} << true;
+        QTest::newRow("never answers") << QStringList{"--hang"} << false;
+    }
+    void answersLateOrNever()
+    {
+        QFETCH(QStringList, hostOptions);
+        QFETCH(bool, keepsLink);
+        HostProcess host(hostOptions);
+        QVERIFY(host.waitUntilOnBus());
+        DBusHostLink link;
+        link.createLink();
+        QVERIFY(link.isLinked());
+        QSignalSpy failed(&link, &HostLink::failed);
+        int ticks = 0;
+        int ticksAtFailure = -1;
+        int mostInFlight = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &link, [&] {
+            ++ticks;
+            link.reportValue(34, 2, 1.2, QString());
+            link.reportValue(33, 3, ticks, QString());
+            mostInFlight = std::max(mostInFlight, link.inFlight());
+            if (!failed.isEmpty() && ticksAtFailure < 0)
+                ticksAtFailure = ticks;
+        });
+        tick.start(50);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 60, 20000);
+        tick.stop();
+        QVERIFY(mostInFlight >= 2);
+        QVERIFY(mostInFlight <= DBusHostLink::MaxInFlight);
+        if (keepsLink) {
+            QCOMPARE(failed.count(), 0);
+            QVERIFY(link.isLinked());
+            QTRY_COMPARE(host.reports().size(), 2 * ticks);
+            QCOMPARE(host.reports().at(2 * ticks - 1), QStringLiteral("33 3 %1 \"\"").arg(ticks));
+            return;
+        }
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(link.lastError(), QStringLiteral("org.freedesktop.DBus.Error.NoReply"));
+        // Not at the first tick that went unanswered: only after its time.
+        QVERIFY2(ticksAtFailure > 2, qPrintable(QString::number(ticksAtFailure)));
     }
 
     void hostExitsAfterItsReports()
@@ -89,8 +154,8 @@ private Q_SLOTS:
         QVERIFY(host.waitUntilOnBus());
         DBusHostLink link;
         link.createLink();
-        QVERIFY(link.reportValue(34, 0, 1.0, QString()));
-        QVERIFY(link.reportValue(33, 3, 5.0, QString()));
+        link.reportValue(34, 0, 1.0, QString());
+        link.reportValue(33, 3, 5.0, QString());
         QVERIFY(host.process().waitForFinished(5000));
         QCOMPARE(host.reports().size(), 2);
     }

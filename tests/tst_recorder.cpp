@@ -4,7 +4,7 @@
 #include "FakeSettingsStore.h"
 #include "MeterSimProcess.h"
 #include "PollCycle.h"
-#include "QtSerialLink.h"
+#include "PosixSerialLink.h"
 #include "ReadingsDisplay.h"
 #include "ReadingsRecorder.h"
 #include "RecordRow.h"
@@ -346,7 +346,7 @@ void TestRecorder::scriptedSimulatorRun()
     MeterSimProcess sim({QStringLiteral("-e"), QStringLiteral("gate 40")});
     const QString device = sim.devicePath();
     QVERIFY(!device.isEmpty());
-    QtSerialLink port([&device](int) { return device; });
+    PosixSerialLink port([&device](int) { return device; });
     port.setPortNumber(1);
     port.setLineSettings(LineSettings{});
     QVERIFY(port.open());

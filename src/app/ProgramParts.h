@@ -4,7 +4,7 @@
 #include "DBusHostLink.h"
 #include "Links.h"
 #include "MeterRun.h"
-#include "QtSerialLink.h"
+#include "PosixSerialLink.h"
 
 class SettingsStore;
 
@@ -15,7 +15,7 @@ struct ProgramParts {
     explicit ProgramParts(SettingsStore& settings);
 
     SettingsStore& store;
-    QtSerialLink port;
+    PosixSerialLink port;
     DBusHostLink host;
     MeterRun run;
     Links links;

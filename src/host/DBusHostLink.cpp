@@ -8,19 +8,31 @@
 #include <QDeadlineTimer>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <dbus/dbus.h>
 
 const QString DBusHostLink::ServiceName = QStringLiteral("org.vossbridge.Host1");
 const QString DBusHostLink::ServerPath = QStringLiteral("/org/vossbridge/Host1");
 const QString DBusHostLink::TargetInterface = QStringLiteral("org.vossbridge.Host1.Target");
 
 DBusHostLink::DBusHostLink(const QDBusConnection& bus, QObject* parent)
-    : QObject(parent), bus_(bus),
+    : HostLink(parent), bus_(bus),
       watcher_(ServiceName, bus, QDBusServiceWatcher::WatchForRegistration)
 {
-    connect(&watcher_, &QDBusServiceWatcher::serviceRegistered, this, &DBusHostLink::hostAppeared);
+    connect(&watcher_, &QDBusServiceWatcher::serviceRegistered, this, &HostLink::hostAppeared);
+    clock_.start();
+    // Answers are taken with the next report; this finds a hung host when
+    // no report follows soon, at a slow poll or after the last one.
+    answerCheck_.setInterval(CallTimeoutMs);
+    connect(&answerCheck_, &QTimer::timeout, this, &DBusHostLink::collectAnswers);
 }
 
-DBusHostLink::~DBusHostLink() = default;
+DBusHostLink::~DBusHostLink()
+{
+    if (reports_) {
+        dbus_connection_close(reports_);
+        dbus_connection_unref(reports_);
+    }
+}
 
 QDBusMessage DBusHostLink::call(const QDBusMessage& message, QDeadlineTimer deadline)
 {
@@ -118,31 +130,127 @@ void DBusHostLink::createLink()
             << "the host's target" << path << "does not offer" << TargetInterface;
         return;
     }
+    if (!connectReports())
+        return;
     // Activation may link twice in a row; the log tells only of a new target.
-    const bool sameTarget = target_ && target_->path() == path;
-    target_ = std::make_unique<OrgVossbridgeHost1TargetInterface>(ServiceName, path, bus_);
-    target_->setTimeout(CallTimeoutMs);
+    const bool sameTarget = targetPath_ == path;
+    targetPath_ = path;
+    targetPathBytes_ = path.toUtf8();
+    answerCheck_.start();
     if (!sameTarget)
         qCInfo(lcHost).noquote() << "linked to the host's target" << path;
     toldNoHost_ = false;
 }
 
-bool DBusHostLink::reportValue(int code, int index, double value, const QString& text)
+bool DBusHostLink::connectReports()
 {
-    if (!target_)
-        return false;
-    QDBusPendingReply<> reply = target_->ReportValue(code, index, value, text);
-    reply.waitForFinished();
-    if (reply.isError()) {
-        lastError_ = reply.error().name();
-        qCWarning(lcHost).noquote() << "ReportValue failed:" << reply.error().message();
+    if (reports_ && dbus_connection_get_is_connected(reports_))
+        return true;
+    if (reports_) {
+        dbus_connection_unref(reports_);
+        reports_ = nullptr;
+    }
+    // A connection of the program's own, used from this thread only: its
+    // answers wait in the socket until a report goes out, and nothing hands
+    // them to another thread and back.
+    DBusError error;
+    dbus_error_init(&error);
+    reports_ = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    if (!reports_) {
+        lastError_ = QString::fromUtf8(error.name);
+        qCWarning(lcHost).noquote() << "no connection for the reports:" << error.message;
+        dbus_error_free(&error);
         return false;
     }
+    dbus_connection_set_exit_on_disconnect(reports_, FALSE);
+    inFlight_.clear();
     return true;
+}
+
+void DBusHostLink::fail(const QString& errorName, const QString& message)
+{
+    lastError_ = errorName;
+    qCWarning(lcHost).noquote() << "ReportValue failed:" << message;
+    clear();
+    Q_EMIT failed(message);
+}
+
+void DBusHostLink::collectAnswers()
+{
+    if (!reports_ || inFlight_.empty())
+        return;
+    // One look at the socket, without waiting.
+    if (!dbus_connection_read_write(reports_, 0)) {
+        fail(QStringLiteral(DBUS_ERROR_DISCONNECTED),
+             QStringLiteral("the session bus closed the connection"));
+        return;
+    }
+    while (DBusMessage* message = dbus_connection_pop_message(reports_)) {
+        const int type = dbus_message_get_type(message);
+        const quint32 answered = dbus_message_get_reply_serial(message);
+        const bool isError = type == DBUS_MESSAGE_TYPE_ERROR;
+        QString errorName;
+        QString errorText;
+        if (isError) {
+            errorName = QString::fromUtf8(dbus_message_get_error_name(message));
+            const char* text = nullptr;
+            dbus_message_get_args(message, nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID);
+            errorText = text ? QString::fromUtf8(text) : errorName;
+        }
+        dbus_message_unref(message);
+        if (type != DBUS_MESSAGE_TYPE_METHOD_RETURN && !isError)
+            continue;
+        // Answers come in the order the calls went out, so what is older
+        // than an answered call is answered too, or lost with the host.
+        const auto it = std::find_if(inFlight_.begin(), inFlight_.end(),
+                                     [answered](const Call& c) { return c.serial == answered; });
+        if (it == inFlight_.end())
+            continue;
+        inFlight_.erase(inFlight_.begin(), it + 1);
+        if (isError) {
+            fail(errorName, errorText);
+            return;
+        }
+    }
+    if (!inFlight_.empty() && clock_.elapsed() - inFlight_.front().sentMs >= CallTimeoutMs)
+        fail(QStringLiteral(DBUS_ERROR_NO_REPLY),
+             QStringLiteral("no answer within %1 ms").arg(CallTimeoutMs));
+}
+
+void DBusHostLink::reportValue(int code, int index, double value, const QString& text)
+{
+    collectAnswers();
+    if (!isLinked() || !reports_)
+        return;
+    if (inFlight() >= MaxInFlight) {
+        if (dropped_++ == 0)
+            qCWarning(lcHost).noquote() << "the host is slow to answer: reports dropped";
+        return;
+    }
+    DBusMessage* message =
+        dbus_message_new_method_call("org.vossbridge.Host1", targetPathBytes_.constData(),
+                                     "org.vossbridge.Host1.Target", "ReportValue");
+    if (!message)
+        return;
+    const dbus_int32_t c = code;
+    const dbus_int32_t i = index;
+    const QByteArray utf8 = text.toUtf8();
+    const char* t = utf8.constData();
+    dbus_uint32_t serial = 0;
+    const bool sent = dbus_message_append_args(message, DBUS_TYPE_INT32, &c, DBUS_TYPE_INT32, &i,
+                                               DBUS_TYPE_DOUBLE, &value, DBUS_TYPE_STRING, &t,
+                                               DBUS_TYPE_INVALID) &&
+                      dbus_connection_send(reports_, message, &serial);
+    dbus_message_unref(message);
+    if (sent)
+        inFlight_.push_back({serial, clock_.elapsed()});
 }
 
 void DBusHostLink::clear()
 {
-    target_.reset();
+    answerCheck_.stop();
+    inFlight_.clear();
+    targetPath_.clear();
+    targetPathBytes_.clear();
     server_.reset();
 }

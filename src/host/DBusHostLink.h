@@ -6,19 +6,27 @@
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QDeadlineTimer>
-#include <QObject>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <deque>
 #include <memory>
 
 class OrgVossbridgeHost1ServerInterface;
-class OrgVossbridgeHost1TargetInterface;
+struct DBusConnection;
 
-// The host link on the D-Bus session bus. Every call waits at most
-// CallTimeoutMs for its answer, and one creation of the link at most
-// CallTimeoutMs in all, so a hung host can't freeze the window.
-class DBusHostLink : public QObject, public HostLink {
+// The host link on the D-Bus session bus. Making the link waits at most
+// CallTimeoutMs in all. Reports never wait: each goes out on a connection of
+// its own, and its answer is taken when the next report goes out (or by a
+// check every CallTimeoutMs), so a tick costs two writes and at most one
+// read, with no wake-up for the answers. A report refused, or unanswered
+// after CallTimeoutMs, empties the link.
+class DBusHostLink : public HostLink {
     Q_OBJECT
 public:
     static constexpr int CallTimeoutMs = 1000;
+    // What may wait for answers: a second of reports at the fastest poll,
+    // with room to spare. Beyond it reports are dropped, not queued.
+    static constexpr int MaxInFlight = 48;
     static const QString ServiceName;
     static const QString ServerPath;
     static const QString TargetInterface;
@@ -28,27 +36,44 @@ public:
     ~DBusHostLink() override;
 
     void createLink() override;
-    bool isLinked() const override { return target_ != nullptr; }
-    bool reportValue(int code, int index, double value, const QString& text) override;
+    bool isLinked() const override { return !targetPath_.isEmpty(); }
+    void reportValue(int code, int index, double value, const QString& text) override;
     void clear() override;
+
+    // Takes the answers that have come and fails a call past its time; a
+    // failure empties the link and emits failed().
+    void collectAnswers();
+    // Reports sent and not yet answered.
+    int inFlight() const { return static_cast<int>(inFlight_.size()); }
+    // Reports dropped because too many waited for answers.
+    qint64 dropped() const { return dropped_; }
 
     // The D-Bus error name of the last failed call, for the log and tests.
     QString lastError() const { return lastError_; }
 
-Q_SIGNALS:
-    // The host's bus name has got an owner: a host has (re)started.
-    void hostAppeared();
-
 private:
+    struct Call {
+        quint32 serial;
+        qint64 sentMs;
+    };
+
     bool serviceAvailable(QDeadlineTimer deadline);
     bool hasTargetInterface(const QString& path, QDeadlineTimer deadline);
     // A blocking call that waits no longer than the deadline nor CallTimeoutMs.
     QDBusMessage call(const QDBusMessage& message, QDeadlineTimer deadline);
+    bool connectReports();
+    void fail(const QString& errorName, const QString& message);
 
     QDBusConnection bus_;
     QDBusServiceWatcher watcher_;
     std::unique_ptr<OrgVossbridgeHost1ServerInterface> server_;
-    std::unique_ptr<OrgVossbridgeHost1TargetInterface> target_;
+    QString targetPath_;
+    QByteArray targetPathBytes_;
+    DBusConnection* reports_ = nullptr;
+    std::deque<Call> inFlight_;
+    QElapsedTimer clock_;
+    QTimer answerCheck_;
+    qint64 dropped_ = 0;
     QString lastError_;
     bool toldNoHost_ = false;
 };

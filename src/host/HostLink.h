@@ -1,21 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 // The link to the station-control program's automation service: a server
 // object and the target object it names, which takes the reports.
-class HostLink {
+class HostLink : public QObject {
+    Q_OBJECT
 public:
-    virtual ~HostLink() = default;
+    using QObject::QObject;
 
     // Builds a fresh link. A step that fails is skipped and leaves what the
     // link held before; no error is reported.
     virtual void createLink() = 0;
     // Whether there is a target to report to.
     virtual bool isLinked() const = 0;
-    // One report to the target; false when the call failed or timed out.
-    virtual bool reportValue(int code, int index, double value, const QString& text) = 0;
+    // Sends one report to the target without waiting for its answer. A report
+    // the host refuses or leaves unanswered for a second empties the link and
+    // emits failed(), at the latest by a later report.
+    virtual void reportValue(int code, int index, double value, const QString& text) = 0;
     // Forgets the link, so no call goes to a host that failed.
     virtual void clear() = 0;
+
+Q_SIGNALS:
+    // A report failed or went unanswered; the link is empty now.
+    void failed(const QString& reason);
+    // The host's bus name has got an owner: a host has (re)started.
+    void hostAppeared();
 };

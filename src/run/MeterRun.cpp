@@ -16,6 +16,12 @@ MeterRun::MeterRun(SettingsStore& store, SerialLink& port, HostLink& host, QObje
     pollTimer_.setTimerType(Qt::PreciseTimer);
     pollTimer_.setInterval(200);
     connect(&pollTimer_, &QTimer::timeout, this, &MeterRun::pollTick);
+    // Whatever drives the run, and whichever links it has, they tell it
+    // of a loss, a return and a host's failure or arrival the same way.
+    connect(&port_, &SerialLink::lost, this, &MeterRun::portLost);
+    connect(&port_, &SerialLink::recovered, this, &MeterRun::portRecovered);
+    connect(&host_, &HostLink::failed, this, &MeterRun::noteHostTried);
+    connect(&host_, &HostLink::hostAppeared, this, &MeterRun::linkHostAgain);
 }
 
 qint16 MeterRun::storedPollPeriod() const
@@ -129,19 +135,18 @@ bool MeterRun::report(int code, int index, double value)
     // No call without a link: there is no host to answer it.
     if (!host_.isLinked())
         return false;
-    if (host_.reportValue(code, index, value, QString()))
-        return true;
-    // A host that failed or did not answer in time is dropped until it
-    // appears again or the next start links anew.
-    host_.clear();
-    noteHostTried();
-    return false;
+    // A host that failed or did not answer in time empties the link until
+    // it appears again or the next start links anew: at once when the link
+    // finds the failure while sending, else later through failed().
+    host_.reportValue(code, index, value, QString());
+    return host_.isLinked();
 }
 
 void MeterRun::reportToHost()
 {
     const bool hostAnswered = report(SwrReport, reading_.alarmState, record_.swr);
-    // After a failed call the rest of the tick's calls are skipped.
+    // After a failure found while sending, the rest of the tick's calls are
+    // skipped; one found later leaves both of the tick's reports sent.
     if (const auto plan = PlanPowerReport(record_.rangeCode, record_.power); plan && hostAnswered)
         report(PowerReport, plan->index, plan->reportedPower);
 }

@@ -94,8 +94,8 @@ Q_SIGNALS:
 private:
     void setMeterAvailable(bool available);
     void reportToHost();
-    // One report; false when the link is empty or the call failed, which
-    // empties the link.
+    // One report; false when the link is empty, or is found failed while
+    // sending, which empties it.
     bool report(int code, int index, double value);
     void noteHostTried();
 

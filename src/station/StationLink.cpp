@@ -112,7 +112,11 @@ void StationLink::listenNow()
 void StationLink::updateReading(const StatusRecord& record, qint32 alarmState)
 {
     server_.setReading(record);
-    if (!protection_.feed(record, alarmState, QDateTime::currentDateTime()))
+    // The local time costs a look at the time zone: only protection that is
+    // on can need it, for its alarm text.
+    const QDateTime when =
+        protection_.settings().enabled ? QDateTime::currentDateTime() : QDateTime();
+    if (!protection_.feed(record, alarmState, when))
         return;
     const QString text = protection_.alarmText();
     qCWarning(lcStation).noquote() << text;

@@ -2,7 +2,12 @@
 #include "MainControls.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmapCache>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -58,6 +63,81 @@ double NeededScale(QWidget* w, const QString& text)
     return std::max(double(need.width()) / drawn.width(), double(need.height()) / drawn.height());
 }
 
+// The desktop's style, with the frames of the readings' boxes and labels
+// drawn once a size and state and then copied: a reading that changes every
+// tick repaints its box, and the style's antialiased frame cost more than
+// the text in it.
+class ReadingsStyle : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element != PE_PanelLineEdit) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        drawCached(element, option, painter, [&](QPainter* p, const QStyleOption* o) {
+            QProxyStyle::drawPrimitive(element, o, p, widget);
+        });
+    }
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        if (element != CE_ShapedFrame) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        drawCached(0x10000 + element, option, painter, [&](QPainter* p, const QStyleOption* o) {
+            QProxyStyle::drawControl(element, o, p, widget);
+        });
+    }
+
+    static QStyle* instance()
+    {
+        // Owned by the application, so it outlives every window.
+        static QPointer<ReadingsStyle> style;
+        if (!style) {
+            style = new ReadingsStyle;
+            style->setParent(qApp);
+        }
+        return style;
+    }
+
+private:
+    template <typename Draw>
+    void drawCached(int element, const QStyleOption* option, QPainter* painter,
+                    const Draw& draw) const
+    {
+        const qreal ratio = painter->device()->devicePixelRatioF();
+        const QString key = QStringLiteral("vossbridge-frame-%1-%2x%3-%4-%5-%6")
+                                .arg(element)
+                                .arg(option->rect.width())
+                                .arg(option->rect.height())
+                                .arg(static_cast<int>(option->state))
+                                .arg(option->palette.cacheKey())
+                                .arg(ratio);
+        QPixmap pixmap;
+        if (!QPixmapCache::find(key, &pixmap)) {
+            pixmap = QPixmap(option->rect.size() * ratio);
+            pixmap.setDevicePixelRatio(ratio);
+            pixmap.fill(Qt::transparent);
+            QPainter p(&pixmap);
+            if (const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option)) {
+                QStyleOptionFrame moved(*frame);
+                moved.rect.moveTo(0, 0);
+                draw(&p, &moved);
+            } else {
+                QStyleOption moved(*option);
+                moved.rect.moveTo(0, 0);
+                draw(&p, &moved);
+            }
+            p.end();
+            QPixmapCache::insert(key, pixmap);
+        }
+        painter->drawPixmap(option->rect.topLeft(), pixmap);
+    }
+};
+
 enum Look : unsigned {
     Plain = 0,
     Border = 1,
@@ -71,8 +151,10 @@ QLabel* MakeLabel(QWidget* client, QStringView name, Twips at, const QString& ca
                   unsigned look)
 {
     auto* label = Place(new QLabel(caption, client), name, at);
-    if (look & Border)
+    if (look & Border) {
         label->setFrameStyle(QFrame::Box | QFrame::Plain);
+        label->setStyle(ReadingsStyle::instance());
+    }
     if (look & Centred)
         label->setAlignment(Qt::AlignCenter);
     if (look & Reading) {
@@ -94,7 +176,9 @@ QLabel* MakeLabel(QWidget* client, QStringView name, Twips at, const QString& ca
 
 QLineEdit* MakeBox(QWidget* client, QStringView name, Twips at, const QString& text = {})
 {
-    return Place(new QLineEdit(text, client), name, at);
+    auto* box = Place(new QLineEdit(text, client), name, at);
+    box->setStyle(ReadingsStyle::instance());
+    return box;
 }
 
 QPushButton* MakeButton(QWidget* client, QStringView name, Twips at, const QString& caption)
@@ -239,9 +323,15 @@ MainControls BuildMainControls(QWidget* client)
         scale = std::max(scale, NeededScale(control, text));
     // In twentieths, so that a font a hair too wide doesn't give odd sizes.
     c.scale = std::ceil(scale * 20) / 20;
-    for (const auto& [control, at] : placements)
-        control->setGeometry(ScaledPixels(at.left, c.scale), ScaledPixels(at.top, c.scale),
-                             ScaledPixels(at.width, c.scale), ScaledPixels(at.height, c.scale));
+    for (const auto& [control, at] : placements) {
+        const QRect rect(ScaledPixels(at.left, c.scale), ScaledPixels(at.top, c.scale),
+                         ScaledPixels(at.width, c.scale), ScaledPixels(at.height, c.scale));
+        // The readings change every tick; with their size fixed a new text
+        // repaints the control alone and asks the window for no new layout.
+        if (qobject_cast<QLabel*>(control) || qobject_cast<QLineEdit*>(control))
+            control->setFixedSize(rect.size());
+        control->setGeometry(rect);
+    }
     // The open list as wide as its longest entry, not as the closed box.
     c.portList->view()->setMinimumWidth(c.portList->view()->sizeHintForColumn(0) +
                                         c.portList->view()->frameWidth() * 2 + 8);

@@ -6,7 +6,9 @@
 #include <QLocale>
 #include <QStringList>
 
-// Records each report as "code index value text" and answers as told.
+// Records each report as "code index value text" and answers as told: a
+// failing report empties the link and says so at once, as the real link
+// does for a failure it finds while sending.
 class FakeHostLink : public HostLink {
 public:
     QStringList reports;
@@ -21,7 +23,7 @@ public:
         linked = linked || createLinks;
     }
     bool isLinked() const override { return linked; }
-    bool reportValue(int code, int index, double value, const QString& text) override
+    void reportValue(int code, int index, double value, const QString& text) override
     {
         const bool fails = failFromCall >= 0 && calls >= failFromCall;
         ++calls;
@@ -29,7 +31,10 @@ public:
                        .arg(code)
                        .arg(index)
                        .arg(QString::number(value, 'g', QLocale::FloatingPointShortest), text);
-        return !fails;
+        if (fails) {
+            linked = false;
+            Q_EMIT failed(QStringLiteral("refused"));
+        }
     }
     void clear() override { linked = false; }
 

@@ -13,7 +13,7 @@ struct Station {
     MeterSimProcess sim;
     IniSettingsStore store;
     ProgramParts parts{store};
-    QtSerialLink& port = parts.port;
+    PosixSerialLink& port = parts.port;
     DBusHostLink& host = parts.host;
     std::unique_ptr<MainWindow> window;
     QList<TickOutcome> outcomes;

@@ -66,6 +66,13 @@ void ReferenceHost::ReportValue(int code, int index, double value, const QString
     out_ << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << code << ' ' << index
          << ' ' << QString::number(value, 'g', QLocale::FloatingPointShortest) << " \"" << text
          << '"' << Qt::endl;
+    if (behaviour_.answerDelayMs > 0) {
+        // Taken at once, answered late: a busy host.
+        setDelayedReply(true);
+        QTimer::singleShot(
+            behaviour_.answerDelayMs, this,
+            [bus = connection(), reply = message().createReply()] { bus.send(reply); });
+    }
     if (behaviour_.exitAfter > 0 && ++reports_ >= behaviour_.exitAfter)
         Q_EMIT done();
 }

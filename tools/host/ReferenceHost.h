@@ -20,6 +20,8 @@ public:
         // Answer the first call after firstDelayMs, then answer nothing at all.
         bool hangAfterFirst = false;
         int firstDelayMs = 0;
+        // Answer each report this many milliseconds late; 0: at once.
+        int answerDelayMs = 0;
     };
 
     static const QString ServerPath;

@@ -36,7 +36,11 @@ int main(int argc, char* argv[])
                                         QStringLiteral("With --hang-after-first: answer the "
                                                        "first call after <ms> milliseconds."),
                                         QStringLiteral("ms"));
-    parser.addOptions({fail, hang, wrong, exitAfter, hangAfterFirst, firstDelay});
+    const QCommandLineOption answerDelay(QStringLiteral("answer-delay"),
+                                         QStringLiteral("Answer each report <ms> milliseconds "
+                                                        "after taking it."),
+                                         QStringLiteral("ms"));
+    parser.addOptions({fail, hang, wrong, exitAfter, hangAfterFirst, firstDelay, answerDelay});
     parser.process(app);
 
     ReferenceHost::Behaviour behaviour;
@@ -46,6 +50,7 @@ int main(int argc, char* argv[])
     behaviour.exitAfter = parser.value(exitAfter).toInt();
     behaviour.hangAfterFirst = parser.isSet(hangAfterFirst);
     behaviour.firstDelayMs = std::max(0, parser.value(firstDelay).toInt());
+    behaviour.answerDelayMs = std::max(0, parser.value(answerDelay).toInt());
 
     QTextStream out(stdout);
     QTextStream err(stderr);

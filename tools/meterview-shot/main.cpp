@@ -6,7 +6,7 @@
 #include "MeterSimProcess.h"
 #include "MeterWindow.h"
 #include "PollCycle.h"
-#include "QtSerialLink.h"
+#include "PosixSerialLink.h"
 #include "ReadingsDisplay.h"
 #include "SettingsStore.h"
 #include "StatusReply.h"
@@ -56,7 +56,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "the meter simulator did not start\n");
         return 1;
     }
-    QtSerialLink port([&device](int) { return device; });
+    PosixSerialLink port([&device](int) { return device; });
     port.setPortNumber(1);
     port.setLineSettings(LineSettings{});
     port.setReadLength(0);

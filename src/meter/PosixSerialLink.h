@@ -5,29 +5,35 @@
 #include "SerialDeviceList.h"
 #include "SerialLink.h"
 
-#include <QObject>
-#include <QSerialPort>
+#include <QByteArray>
+#include <QLockFile>
 #include <QTimer>
 #include <functional>
+#include <memory>
+#include <termios.h>
 
-// The serial link over QSerialPort. A port number becomes a device path
-// through the resolver handed in, so the user's port mapping lives with the
-// other settings.
-class QtSerialLink : public QObject, public SerialLink {
+// The serial link on the system's terminal interface. Nothing watches the
+// descriptor: a tick writes its poll and reads, in one call, whatever the
+// meter has sent since, so the line costs the program nothing between ticks.
+// A line lost under the program shows at the next read or write. A port
+// number becomes a device path through the resolver handed in, so the user's
+// port mapping lives with the other settings.
+class PosixSerialLink : public SerialLink {
     Q_OBJECT
 public:
     enum class State { Closed, Open, Lost };
 
     using DeviceResolver = std::function<QString(int portNumber)>;
-    explicit QtSerialLink(DeviceResolver resolveDevice, QObject* parent = nullptr);
+    explicit PosixSerialLink(DeviceResolver resolveDevice, QObject* parent = nullptr);
+    ~PosixSerialLink() override;
 
     // Where the link looks up a device's identity and the reasons a port
     // won't open; the system's devices with /dev/serial/by-id unless set.
     void setDeviceList(const SerialDeviceList& devices) { devices_ = devices; }
 
-    void setPortNumber(qint16 portNumber) override;
+    void setPortNumber(qint16 portNumber) override { portNumber_ = portNumber; }
     qint16 portNumber() const override { return portNumber_; }
-    void setLineSettings(const LineSettings& settings) override;
+    void setLineSettings(const LineSettings& settings) override { settings_ = settings; }
     void setReadLength(int length) override { readLength_ = length; }
 
     bool open() override;
@@ -50,28 +56,33 @@ public:
     QString waitingFor() const override;
     // The identity of the device the port opened last.
     const DeviceIdentity& openedIdentity() const { return identity_; }
+    // The open line's framing as the terminal holds it, "38400,n,8,1";
+    // empty when closed.
+    QString lineInUse() const;
 
     // How often a lost port is tried again.
     static constexpr int ReopenIntervalMs = 1000;
 
-Q_SIGNALS:
-    // The open port failed under the program (unplugged, hung up); it has been
-    // closed. Emitted once per loss.
-    void lost(const QString& reason);
-    // A lost port is open again on its device (the adapter is back).
-    void recovered();
-
 private:
-    void onError(QSerialPort::SerialPortError error);
+    // Opens `path` with the lock file, exclusive use and the line settings;
+    // on failure the system's text, and nothing held.
+    bool openDevice(const QString& path, QString* systemText);
+    void closeDevice();
+    void lose(const QString& reason);
     void tryReopen();
     // The device now at `path` is the one that was lost.
     bool isLostDevice(const QString& path);
 
     DeviceResolver resolveDevice_;
-    QSerialPort port_;
     QTimer reopenTimer_;
     qint16 portNumber_ = 1;
+    LineSettings settings_;
     int readLength_ = 0;
+    int fd_ = -1;
+    termios saved_{};
+    std::unique_ptr<QLockFile> lock_;
+    // What the line took only in part; sent first by the next write.
+    QByteArray unsent_;
     State state_ = State::Closed;
     QString errorText_;
     SerialDeviceList devices_;
