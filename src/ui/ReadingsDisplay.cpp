@@ -6,18 +6,6 @@
 #include <cmath>
 
 namespace {
-QLocale Plain(QLocale locale)
-{
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale;
-}
-
-// -0 shows as 0.
-double Unsigned0(double value)
-{
-    return value == 0 ? 0.0 : value;
-}
-
 struct AlarmRow {
     const char* caption;
     double threshold;
@@ -32,26 +20,6 @@ constexpr std::array<AlarmRow, 5> AlarmTable{{
 }};
 
 } // namespace
-
-QString GeneralNumberText(double value, const QLocale& locale)
-{
-    return Plain(locale).toString(Unsigned0(value), 'g', 15);
-}
-
-QString PowerText(double value, const QLocale& locale)
-{
-    return Plain(locale).toString(Unsigned0(value), 'f', 2);
-}
-
-QString SwrText(double value, const QLocale& locale)
-{
-    QString text = PowerText(value, locale);
-    const qsizetype zero =
-        text.startsWith(locale.negativeSign()) ? locale.negativeSign().size() : 0;
-    if (text.mid(zero).startsWith(locale.zeroDigit() + locale.decimalPoint()))
-        text.remove(zero, locale.zeroDigit().size());
-    return text;
-}
 
 void CalcVector(StatusRecord& r)
 {
@@ -69,7 +37,7 @@ void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
 
     // The layout captions the first box "Resistance" and the third
     // "Impedance", so the two values go under their own captions.
-    if (r.vectorGate > 15) {
+    if (VectorValuesValid(r)) {
         const std::array values{r.resistance, r.phase, r.impedance, r.reactance};
         for (std::size_t i = 0; i < values.size(); ++i)
             SetBoxText(c.vectorBoxes[i], GeneralNumberText(values[i], locale));
