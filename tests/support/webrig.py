@@ -1,0 +1,92 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The web page's rig: a program serving the page on a loopback port found
+without a race (a start that finds its port taken tries another), and raw
+HTTP requests to it."""
+import os
+import socket
+import subprocess
+import tempfile
+import time
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Served:
+    """`program` run with group Web of a scratch settings file; `args` after it."""
+
+    def __init__(self, program, web, args=(), host="127.0.0.1", port=None):
+        self.dir = tempfile.TemporaryDirectory()
+        self.log = os.path.join(self.dir.name, "log")
+        for _ in range(10):
+            self.port = port or free_port()
+            ini = os.path.join(self.dir.name, "Vossbridge", "Vossbridge.ini")
+            os.makedirs(os.path.dirname(ini), exist_ok=True)
+            with open(ini, "w") as f:
+                f.write("[Web]\nEnabled=true\nListen=%s:%d\n" % (host, self.port))
+                f.write("".join("%s=%s\n" % kv for kv in web.items()))
+            env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name)
+            with open(self.log, "w") as log:
+                self.proc = subprocess.Popen([program, *args], env=env, text=True,
+                                             stdout=subprocess.PIPE, stderr=log)
+            self.status = self.wait_status()
+            if port or "in use" not in self.status:
+                break
+            self.proc.terminate()
+            self.proc.wait(10)
+        self.ini = ini
+
+    def wait_status(self):
+        while True:
+            line = self.proc.stdout.readline()
+            if not line or line.startswith("status: Web page"):
+                return line.strip()
+
+    def token(self):
+        with open(self.ini) as f:
+            return next((l.strip()[6:] for l in f if l.startswith("Token=")), None)
+
+    def log_text(self):
+        with open(self.log) as f:
+            return f.read()
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(10)
+        self.proc.stdout.close()
+        self.dir.cleanup()
+
+
+def head(port, method="GET", path="/", headers=(), body=b"", host=None):
+    lines = ["%s %s HTTP/1.1" % (method, path), "Host: %s" % (host or "127.0.0.1:%d" % port)]
+    lines += ["%s: %s" % h for h in headers]
+    if body:
+        lines.append("Content-Length: %d" % len(body))
+    return ("\r\n".join(lines) + "\r\n\r\n").encode() + body
+
+
+def exchange(port, raw, timeout=10):
+    """The status and the head of the answer; status 0 when the server closed
+    without answering."""
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
+        try:
+            s.sendall(raw)
+            data = b""
+            while b"\r\n\r\n" not in data:
+                chunk = s.recv(65536)
+                if not chunk:
+                    break
+                data += chunk
+        except (ConnectionResetError, BrokenPipeError):
+            return 0, ""
+    text = data.decode("latin-1")
+    return (int(text.split()[1]) if text else 0), text
+
+
+def upgrade_headers(origin=None):
+    h = [("Upgrade", "websocket"), ("Connection", "Upgrade"),
+         ("Sec-WebSocket-Key", "dGhlIHNhbXBsZSBub25jZQ=="), ("Sec-WebSocket-Version", "13")]
+    return h + ([("Origin", origin)] if origin else [])
