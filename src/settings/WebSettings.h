@@ -5,6 +5,7 @@
 #include "StationLinkSettings.h"
 
 #include <QRandomGenerator>
+#include <QSysInfo>
 
 // Group "Web": the page that shows the meter in a browser. Off until the
 // user turns it on; its buttons stay off until turned on as well.
@@ -26,6 +27,28 @@ inline std::optional<QString> ListenText(const QString& text)
     if (!ParseListen(text))
         return std::nullopt;
     return text.trimmed();
+}
+
+inline bool IsLoopback(const QString& host)
+{
+    return host == u"localhost" || host.startsWith(u"127.") || host == u"::1";
+}
+
+// What a browser opens: "http://127.0.0.1:8734/"; the machine's name for
+// every address; with "?token=..." when the page asks for the token.
+inline QString PageAddress(const QString& listen, const QString& token)
+{
+    const auto e = ParseListen(listen);
+    if (!e)
+        return {};
+    QString host = e->host;
+    if (host == u"0.0.0.0" || host == u"::")
+        host = QSysInfo::machineHostName();
+    else if (host.contains(u':'))
+        host = u'[' + host + u']';
+    const QString query =
+        IsLoopback(e->host) || token.isEmpty() ? QString() : QStringLiteral("?token=") + token;
+    return QStringLiteral("http://%1:%2/%3").arg(host).arg(e->port).arg(query);
 }
 
 inline constexpr int TokenLength = 32;

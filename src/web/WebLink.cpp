@@ -10,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSysInfo>
 #include <QWebSocket>
 
 namespace {
@@ -74,16 +73,7 @@ void WebLink::applySettings(SettingsStore& store)
 
 QString WebLink::address() const
 {
-    const auto e = WebSettings::ParseListen(listenText_);
-    if (!e)
-        return {};
-    QString host = e->host;
-    if (host == u"0.0.0.0" || host == u"::")
-        host = QSysInfo::machineHostName();
-    else if (host.contains(u':'))
-        host = u'[' + host + u']';
-    const quint16 port = server_.isListening() ? server_.port() : e->port;
-    return QStringLiteral("http://%1:%2/").arg(host).arg(port);
+    return WebSettings::PageAddress(listenText_, {});
 }
 
 QString WebLink::statusText() const

@@ -29,7 +29,7 @@ public:
     // "Web page: off", "Web page: http://127.0.0.1:8734/",
     // "Web page: can't listen on 0.0.0.0:80: in use".
     QString statusText() const;
-    // The page's address as the settings name it, the port as listened on.
+    // The page's address as the settings name it, without the token.
     QString address() const;
 
     // The latest reading wins: at most 10 updates a second go to the pages.
