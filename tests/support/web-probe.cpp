@@ -5,6 +5,7 @@
 #include "IniSettingsStore.h"
 #include "PollCycle.h"
 #include "QtSerialLink.h"
+#include "ReadingsDisplay.h"
 #include "WebLink.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,7 @@ int main(int argc, char** argv)
     QObject::connect(&tick, &QTimer::timeout, [&] {
         cycle.tick(port, pending, [&](const QString& reply) {
             DecodeStatusReply(reply, record);
+            CalcVector(record);
             // Stands in for the run's alarm rule until the run object feeds the page.
             const auto state = static_cast<qint32>(record.alarmSetting);
             const double limit = 1.0 + 0.5 * state;
