@@ -69,6 +69,7 @@ class Http(unittest.TestCase):
         try:
             idle = [socket.create_connection(("127.0.0.1", served.port)) for _ in range(63)]
             got64, _ = exchange(served.port, head(served.port, path="/api/state"))
+            time.sleep(0.5)  # the server has let the 64th go
             with socket.create_connection(("127.0.0.1", served.port), timeout=10) as s65:
                 idle.append(s65)  # held open while the 65th asks
                 got65, _ = exchange(served.port, head(served.port, path="/api/state"))

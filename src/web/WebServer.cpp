@@ -146,8 +146,17 @@ void WebServer::close()
 
 void WebServer::broadcast(const QString& message)
 {
-    for (QWebSocket* w : std::as_const(webSockets_))
+    const QSet<QWebSocket*> sockets = webSockets_; // an abort leaves the set
+    for (QWebSocket* w : sockets) {
+        // A browser that stopped reading gets no growing queue: it is let go
+        // and reconnects when it wakes.
+        if (w->bytesToWrite() > limits_.backlogBytes) {
+            qCWarning(lcWeb) << "cut off" << w->peerAddress().toString() << ": not reading";
+            w->abort();
+            continue;
+        }
         w->sendTextMessage(message);
+    }
 }
 
 void WebServer::accept()

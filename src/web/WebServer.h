@@ -26,6 +26,8 @@ public:
         int bodyBytes = 1024;
         int clients = 64;
         int idleMs = 10000;
+        // Updates not yet taken by a WebSocket client.
+        qint64 backlogBytes = 256 * 1024;
     };
 
     explicit WebServer(QObject* parent = nullptr);
