@@ -9,11 +9,13 @@
 #include "SettingsDialog.h"
 #include "SettingsStore.h"
 #include "StationLinkSettingsPage.h"
+#include "WebSettingsPage.h"
 
 #include <QFileDialog>
 
-ToolsController::ToolsController(MainWindow& window, SettingsStore& store, QObject* parent)
-    : QObject(parent), window_(window), store_(store),
+ToolsController::ToolsController(MainWindow& window, Links& links, SettingsStore& store,
+                                 QObject* parent)
+    : QObject(parent), window_(window), links_(links), store_(store),
       meterWindow_(std::make_unique<MeterWindow>(store))
 {
     const MainMenu& menu = window_.menu();
@@ -24,39 +26,39 @@ ToolsController::ToolsController(MainWindow& window, SettingsStore& store, QObje
     connect(menu.recordAction, &QAction::triggered, this, &ToolsController::toggleRecording);
 
     // The meter window keeps its history while hidden.
-    connect(&window_, &MainWindow::readingAccepted, meterWindow_.get(), &MeterWindow::showReading);
-    connect(&window_, &MainWindow::readingAccepted, &recorder_, &ReadingsRecorder::addReading);
-    connect(&recorder_, &ReadingsRecorder::statusChanged, this,
-            [this] { window_.menu().recordAction->setChecked(recorder_.isRecording()); });
-    connect(&recorder_, &ReadingsRecorder::stopped, this, [this](const QString& reason) {
+    connect(&window_.run(), &MeterRun::readingAccepted, meterWindow_.get(),
+            &MeterWindow::showReading);
+    ReadingsRecorder& rec = links_.recorder();
+    connect(&rec, &ReadingsRecorder::statusChanged, this,
+            [this] { window_.menu().recordAction->setChecked(recorder().isRecording()); });
+    connect(&rec, &ReadingsRecorder::stopped, this, [this](const QString& reason) {
         // A recording that stopped by itself says why until the next one.
-        showState(QStringLiteral("Record"), !reason.isEmpty(), recorder_.statusText());
+        showState(QStringLiteral("Record"), !reason.isEmpty(), recorder().statusText());
     });
-    // Whole rows on disk before the program ends.
-    connect(&window_, &MainWindow::unloaded, &recorder_, &ReadingsRecorder::stop);
+    connect(&window_, &MainWindow::unloaded, &links_, &Links::shutDown);
     connect(&window_, &MainWindow::unloaded, meterWindow_.get(), &QWidget::close);
 
-    connect(&window_, &MainWindow::readingAccepted, &station_,
-            [this](const StatusRecord& record, qint32 alarmState) {
-                station_.updateReading(record, alarmState);
-            });
-    connect(&station_, &StationLink::statusChanged, this, [this] {
-        showState(QStringLiteral("Station"), station_.isEnabled(), station_.statusText());
+    StationLink& stationLink = links_.station();
+    connect(&stationLink, &StationLink::statusChanged, this, [this] {
+        showState(QStringLiteral("Station"), station().isEnabled(), station().statusText());
     });
     // A protection trip stays in the window until the operator acknowledges it.
-    connect(&station_, &StationLink::alarmLatched, this,
+    connect(&stationLink, &StationLink::alarmLatched, this,
             [this](const QString& text) { window_.statusPanel()->showAlarm(text); });
-    connect(window_.statusPanel(), &StatusPanel::alarmAcknowledged, &station_,
+    connect(window_.statusPanel(), &StatusPanel::alarmAcknowledged, &stationLink,
             &StationLink::acknowledgeAlarm);
-    station_.applySettings(store_);
+    showState(QStringLiteral("Station"), stationLink.isEnabled(), stationLink.statusText());
 
-    connect(&window_, &MainWindow::readingAccepted, &mqtt_, &MqttLink::updateReading);
-    connect(&window_, &MainWindow::meterAvailable, &mqtt_, &MqttLink::setMeterAvailable);
-    connect(&mqtt_, &MqttLink::stepAlarmRequested, &window_, &MainWindow::stepAlarm);
-    connect(&mqtt_, &MqttLink::togglePeakRequested, &window_, &MainWindow::togglePeak);
-    connect(&mqtt_, &MqttLink::statusChanged, this,
-            [this] { showState(QStringLiteral("Mqtt"), mqtt_.isEnabled(), mqtt_.statusText()); });
-    mqtt_.applySettings(store_);
+    MqttLink& mqttLink = links_.mqtt();
+    connect(&mqttLink, &MqttLink::statusChanged, this,
+            [this] { showState(QStringLiteral("Mqtt"), mqtt().isEnabled(), mqtt().statusText()); });
+    showState(QStringLiteral("Mqtt"), mqttLink.isEnabled(), mqttLink.statusText());
+
+    WebLink& webLink = links_.web();
+    connect(&webLink, &WebLink::statusChanged, this, [this] {
+        showState(QStringLiteral("Web"), links_.web().isEnabled(), links_.web().statusText());
+    });
+    showState(QStringLiteral("Web"), webLink.isEnabled(), webLink.statusText());
 }
 
 void ToolsController::showState(const QString& link, bool on, const QString& text)
@@ -73,18 +75,25 @@ void ToolsController::showSettings()
         settings_->setAttribute(Qt::WA_DeleteOnClose);
         auto* stationPage = new StationLinkSettingsPage(store_, settings_);
         connect(stationPage, &StationLinkSettingsPage::applied, this, [this] {
-            station_.applySettings(store_);
-            showState(QStringLiteral("Station"), station_.isEnabled(), station_.statusText());
+            station().applySettings(store_);
+            showState(QStringLiteral("Station"), station().isEnabled(), station().statusText());
         });
         settings_->addPage(stationPage, QStringLiteral("Station programs"),
                            [stationPage] { return stationPage->apply(); });
         auto* mqttPage = new MqttSettingsPage(store_, settings_);
         connect(mqttPage, &MqttSettingsPage::applied, this, [this] {
-            mqtt_.applySettings(store_);
-            showState(QStringLiteral("Mqtt"), mqtt_.isEnabled(), mqtt_.statusText());
+            mqtt().applySettings(store_);
+            showState(QStringLiteral("Mqtt"), mqtt().isEnabled(), mqtt().statusText());
         });
         settings_->addPage(mqttPage, QStringLiteral("MQTT"),
                            [mqttPage] { return mqttPage->apply(); });
+        auto* webPage = new WebSettingsPage(store_, settings_);
+        connect(webPage, &WebSettingsPage::applied, this, [this] {
+            links_.web().applySettings(store_);
+            showState(QStringLiteral("Web"), links_.web().isEnabled(), links_.web().statusText());
+        });
+        settings_->addPage(webPage, QStringLiteral("Web page"),
+                           [webPage] { return webPage->apply(); });
     }
     settings_->show();
     settings_->raise();
@@ -100,8 +109,8 @@ void ToolsController::showMeterWindow()
 
 void ToolsController::toggleRecording()
 {
-    if (recorder_.isRecording()) {
-        recorder_.stop();
+    if (recorder().isRecording()) {
+        recorder().stop();
         showState(QStringLiteral("Record"), false, {});
         return;
     }
@@ -119,11 +128,9 @@ void ToolsController::toggleRecording()
 
 bool ToolsController::startRecording(const QString& path)
 {
-    const bool started = recorder_.start(path);
-    if (started) {
-        RememberRecordFolder(store_, path);
+    const bool started = links_.startRecording(path);
+    if (started)
         showState(QStringLiteral("Record"), false, {});
-    }
     window_.menu().recordAction->setChecked(started);
     return started;
 }

@@ -34,16 +34,3 @@ QString SwrText(double value, const QLocale& locale)
         text.remove(zero, locale.zeroDigit().size());
     return text;
 }
-
-bool VectorValuesValid(const StatusRecord& record)
-{
-    return record.vectorGate > 15;
-}
-
-QString AlarmSettingText(qint32 alarmState)
-{
-    static const char* const captions[] = {"Off", "1.5", "2.0", "2.5", "3.0"};
-    if (alarmState < 0 || alarmState > 4)
-        return {};
-    return QString::fromLatin1(captions[alarmState]);
-}

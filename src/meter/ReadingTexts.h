@@ -17,10 +17,3 @@ QString PowerText(double value, const QLocale& locale);
 // "#.00": two digits after the separator, none before it when the whole
 // part is 0 (0 gives ".00", 0.5 gives ".50").
 QString SwrText(double value, const QLocale& locale);
-
-// Impedance, phase, resistance and reactance mean something only while the
-// meter's vector gate is above 15.
-bool VectorValuesValid(const StatusRecord& record);
-// The caption of an alarm setting, "Off", "1.5", "2.0", "2.5" or "3.0";
-// empty for any other number.
-QString AlarmSettingText(qint32 alarmState);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MainControls.h"
+#include "MeterReading.h"
 #include "ReadingTexts.h"
 #include "StatusReply.h"
 
@@ -11,11 +12,12 @@
 // The colour of the Alarm button while the SWR is above the meter's setting.
 inline const QColor AlarmRed{192, 0, 0};
 
-// Resistance and reactance as magnitudes, from impedance and phase in
-// degrees. The meter's own arithmetic divides by 57.3, not by 180/pi.
-void CalcVector(StatusRecord& record);
+// Shows an accepted reading, its derived fields filled, on the window.
+void ShowReadings(const MainControls& c, const StatusRecord& record, const ReadingState& state,
+                  const QLocale& locale);
 
-// Shows a freshly decoded record on the window, fills its derived fields, and
-// follows the meter's alarm setting in `alarmState`.
+// Fills a freshly decoded record's derived fields, follows the meter's alarm
+// setting in `alarmState` (the alarm shown is what the Alarm button shows),
+// and shows the reading.
 void RefreshReadings(const MainControls& c, StatusRecord& record, qint32& alarmState,
                      const QLocale& locale);

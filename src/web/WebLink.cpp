@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WebLink.h"
 
+#include "MeterReading.h"
 #include "MeterWindowSettings.h"
 #include "ReadingTexts.h"
 #include "SettingsStore.h"
@@ -13,6 +14,12 @@
 #include <QWebSocket>
 
 namespace {
+QString AlarmCaption(qint32 alarmState)
+{
+    const AlarmStep* step = AlarmStepFor(alarmState);
+    return step ? QString::fromLatin1(step->caption) : QString();
+}
+
 QHostAddress ListenAddress(const QString& host)
 {
     if (host == u"localhost")
@@ -166,7 +173,7 @@ QByteArray WebLink::stateJson() const
 {
     const QLocale locale;
     const StatusRecord& r = record_;
-    const bool vector = r.received && VectorValuesValid(r);
+    const bool vector = r.received && VectorValid(r);
     const auto vectorText = [&](double v) {
         return vector ? GeneralNumberText(v, locale) : QStringLiteral("0.00");
     };
@@ -189,7 +196,7 @@ QByteArray WebLink::stateJson() const
         {QStringLiteral("swrText"), r.received ? SwrText(r.swr, locale) : QString()},
         {QStringLiteral("swrPeak"), swrPeak_.hasValue() ? swrPeak_.level() : 0.0},
         {QStringLiteral("alarmShown"), alarmShown_},
-        {QStringLiteral("alarmSetting"), AlarmSettingText(alarmState_)},
+        {QStringLiteral("alarmSetting"), AlarmCaption(alarmState_)},
         {QStringLiteral("peakPower"), r.peakFlag == 1},
         {QStringLiteral("meterText"), r.meterText},
         {QStringLiteral("vectorValid"), vector},
