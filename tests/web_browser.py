@@ -1,13 +1,13 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The web page in a real browser, fed by polling the meter simulator.
-Usage: web_browser.py <program serving the page> <folder of the simulator>"""
+"""The web page in a real browser, served by the program without a window
+polling the meter simulator. Usage: web_browser.py <vossbridge> <folder of the simulator>"""
 import os
 import sys
 import tempfile
 import unittest
 
-from browser import MeterSim, chromium, wait_for
-from webrig import Served
+from browser import MeterSim, chromium
+from webrig import Served, wait_for
 
 PROGRAM, BIN = sys.argv[1], sys.argv[2]
 ALARM_RED = "rgba(192, 0, 0, 1)"  # rgb(192, 0, 0) as chromium reports it
@@ -26,7 +26,8 @@ class Browser(unittest.TestCase):
         self.dir.cleanup()
 
     def open(self, commands):
-        self.served = Served(PROGRAM, {"Commands": commands}, args=[self.link])
+        ini = "[Ports]\nCom5=%s\n[StartUp]\nComPort=5\nPollrate=50\n" % self.link
+        self.served = Served(PROGRAM, {"Commands": commands}, ini)
         self.addCleanup(self.served.stop)
         self.browser.get("http://127.0.0.1:%d/" % self.served.port)
 

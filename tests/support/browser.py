@@ -3,7 +3,6 @@
 simulator as a child process, for the web page's tests and pictures."""
 import subprocess
 import threading
-import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -19,16 +18,6 @@ def chromium(width=420, height=900, dark=False):
         options.add_argument("--force-dark-mode")
         options.add_argument("--blink-settings=preferredColorScheme=0")
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-
-
-def wait_for(check, timeout=20):
-    """The first true value of check(); the last one after timeout."""
-    end = time.monotonic() + timeout
-    while True:
-        value = check()
-        if value or time.monotonic() > end:
-            return value
-        time.sleep(0.1)
 
 
 class MeterSim:

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The web page's rig: a program serving the page on a loopback port found
-without a race (a start that finds its port taken tries another), and raw
-HTTP requests to it."""
+"""The web page's rig: the program without a window serving the page on a
+loopback port found without a race (a start that finds its port taken tries
+another), and raw HTTP requests to it."""
 import os
 import socket
 import subprocess
@@ -15,10 +15,21 @@ def free_port():
         return s.getsockname()[1]
 
 
-class Served:
-    """`program` run with group Web of a scratch settings file; `args` after it."""
+def wait_for(check, timeout=20):
+    """The first true value of check(); the last one after timeout."""
+    end = time.monotonic() + timeout
+    while True:
+        value = check()
+        if value or time.monotonic() > end:
+            return value
+        time.sleep(0.1)
 
-    def __init__(self, program, web, args=(), host="127.0.0.1", port=None):
+
+class Served:
+    """`vossbridge --headless` with group Web of a scratch settings file and
+    the other groups in `groups`."""
+
+    def __init__(self, program, web, groups="", host="127.0.0.1", port=None):
         self.dir = tempfile.TemporaryDirectory()
         self.log = os.path.join(self.dir.name, "log")
         for _ in range(10):
@@ -27,11 +38,11 @@ class Served:
             os.makedirs(os.path.dirname(ini), exist_ok=True)
             with open(ini, "w") as f:
                 f.write("[Web]\nEnabled=true\nListen=%s:%d\n" % (host, self.port))
-                f.write("".join("%s=%s\n" % kv for kv in web.items()))
+                f.write("".join("%s=%s\n" % kv for kv in web.items()) + groups)
             env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name)
             with open(self.log, "w") as log:
-                self.proc = subprocess.Popen([program, *args], env=env, text=True,
-                                             stdout=subprocess.PIPE, stderr=log)
+                self.proc = subprocess.Popen([program, "--headless"], env=env,
+                                             stdout=subprocess.DEVNULL, stderr=log)
             self.status = self.wait_status()
             if port or "in use" not in self.status:
                 break
@@ -40,10 +51,10 @@ class Served:
         self.ini = ini
 
     def wait_status(self):
-        while True:
-            line = self.proc.stdout.readline()
-            if not line or line.startswith("status: Web page"):
-                return line.strip()
+        """The log's line on listening."""
+        lines = lambda: self.log_text().splitlines()
+        return wait_for(lambda: next((l for l in lines() if "serving the page" in l
+                                      or "can't listen" in l), None), 30) or ""
 
     def token(self):
         with open(self.ini) as f:
@@ -56,7 +67,6 @@ class Served:
     def stop(self):
         self.proc.terminate()
         self.proc.wait(10)
-        self.proc.stdout.close()
         self.dir.cleanup()
 
 
