@@ -7,7 +7,7 @@ import tempfile
 import unittest
 
 from browser import MeterSim, chromium
-from webrig import Served, wait_for
+from webrig import Served, WebSocketClient, wait_for
 
 PROGRAM, BIN = sys.argv[1], sys.argv[2]
 ALARM_RED = "rgba(192, 0, 0, 1)"  # rgb(192, 0, 0) as chromium reports it
@@ -68,6 +68,29 @@ class Browser(unittest.TestCase):
                 wait_for(lambda: self.browser.find_elements("id", button))
                 self.browser.find_element("id", button).click()
                 self.assertTrue(wait_for(lambda: command in self.sim.received()), command)
+
+
+class Rate(unittest.TestCase):
+    def test_at_most_ten_updates_a_second(self):
+        # Counted against the program's own polls, 50 ms apart: the power
+        # changes with every reply, yet at most every second poll brings an update.
+        with tempfile.TemporaryDirectory() as scratch:
+            link = os.path.join(scratch, "meter")
+            sim = MeterSim(BIN, link, ["ramp on"])
+            served = Served(PROGRAM, {}, "[Ports]\nCom5=%s\n[StartUp]\nPollrate=50\n" % link)
+            try:
+                client = WebSocketClient(served.port)
+                polls = lambda: sim.received().count(";P?")
+                wait_for(lambda: client.read() >= 2)  # the history and the state now
+                first, start = client.frames, polls()
+                while polls() - start < 100:
+                    client.read()
+                updates = client.frames - first
+                self.assertGreaterEqual(updates, 20)
+                self.assertLessEqual(updates, 100 / 2 + 2)
+            finally:
+                served.stop()
+                sim.stop()
 
 
 if __name__ == "__main__":

@@ -100,3 +100,33 @@ def upgrade_headers(origin=None):
     h = [("Upgrade", "websocket"), ("Connection", "Upgrade"),
          ("Sec-WebSocket-Key", "dGhlIHNhbXBsZSBub25jZQ=="), ("Sec-WebSocket-Version", "13")]
     return h + ([("Origin", origin)] if origin else [])
+
+
+class WebSocketClient:
+    """The page's WebSocket from a script: counts the server's text frames."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=1)
+        self.sock.sendall(head(port, path="/ws", headers=upgrade_headers("http://127.0.0.1:%d" % port)))
+        self.data = b""
+        while b"\r\n\r\n" not in self.data:
+            self.data += self.sock.recv(4096)
+        self.data = self.data.split(b"\r\n\r\n", 1)[1]
+        self.frames = 0
+
+    def read(self):
+        """Takes what arrived; the number of whole frames so far."""
+        try:
+            self.data += self.sock.recv(65536)
+        except socket.timeout:
+            pass
+        while len(self.data) >= 2:
+            size, start = self.data[1] & 0x7F, 2
+            if size >= 126:
+                start = 4 if size == 126 else 10
+                size = int.from_bytes(self.data[2:start], "big")
+            if len(self.data) < start + size:
+                break
+            self.data = self.data[start + size:]
+            self.frames += 1
+        return self.frames
