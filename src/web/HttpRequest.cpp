@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HttpRequest.h"
 
-#include <QUrl>
-
 QByteArray HttpRequest::header(const QByteArray& name) const
 {
     for (const auto& [n, v] : headers)
