@@ -25,11 +25,12 @@ class Browser(unittest.TestCase):
         self.sim.stop()
         self.dir.cleanup()
 
-    def open(self, commands):
-        ini = "[Ports]\nCom5=%s\n[StartUp]\nComPort=5\nPollrate=50\n" % self.link
-        self.served = Served(PROGRAM, {"Commands": commands}, ini)
+    def open(self, commands, host="127.0.0.1"):
+        ini = "[Ports]\nCom5=%s\n[StartUp]\nComPort=5\n" % self.link  # the default 80 ms
+        self.served = Served(PROGRAM, {"Commands": commands}, ini, host=host)
         self.addCleanup(self.served.stop)
-        self.browser.get("http://127.0.0.1:%d/" % self.served.port)
+        token = self.served.token()
+        self.browser.get("http://127.0.0.1:%d/%s" % (self.served.port, "?token=" + token if token else ""))
 
     def text(self, id_):
         return self.browser.find_element("id", id_).text
@@ -59,6 +60,13 @@ class Browser(unittest.TestCase):
         self.assertTrue(wait_for(lambda: self.text("meter-state") == "reading", 30), "back")
         self.assertTrue(wait_for(lambda: self.text("power") == "42.00"), "back")
 
+    def test_token_once_then_the_cookie(self):
+        self.open("true", host="0.0.0.0")
+        self.assertTrue(wait_for(lambda: self.text("meter-state") == "reading"), self.served.log_text())
+        self.assertNotIn("token", self.browser.current_url)
+        self.browser.find_element("id", "alarm-button").click()
+        self.assertTrue(wait_for(lambda: ";A?" in self.sim.received(), 40), self.served.log_text())
+
     def test_buttons_send_to_the_meter(self):
         self.open("true")
         # (button, the command the meter gets)
@@ -67,7 +75,8 @@ class Browser(unittest.TestCase):
             with self.subTest(button):
                 wait_for(lambda: self.browser.find_elements("id", button))
                 self.browser.find_element("id", button).click()
-                self.assertTrue(wait_for(lambda: command in self.sim.received()), command)
+                self.assertTrue(wait_for(lambda: command in self.sim.received(), 40),
+                                self.served.log_text() + str(self.sim.received()[-5:]))
 
 
 class Rate(unittest.TestCase):
@@ -94,4 +103,4 @@ class Rate(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1])
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:])
