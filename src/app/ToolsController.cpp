@@ -11,12 +11,12 @@
 #include "StationLinkSettingsPage.h"
 #include "WebSettingsPage.h"
 
+#include <QDateTime>
 #include <QFileDialog>
 
 ToolsController::ToolsController(MainWindow& window, Links& links, SettingsStore& store,
                                  QObject* parent)
-    : QObject(parent), window_(window), links_(links), store_(store),
-      meterWindow_(std::make_unique<MeterWindow>(store))
+    : QObject(parent), window_(window), links_(links), store_(store)
 {
     const MainMenu& menu = window_.menu();
     connect(menu.settingsAction, &QAction::triggered, this, &ToolsController::showSettings);
@@ -25,9 +25,14 @@ ToolsController::ToolsController(MainWindow& window, Links& links, SettingsStore
             &ToolsController::chooseSerialDevice);
     connect(menu.recordAction, &QAction::triggered, this, &ToolsController::toggleRecording);
 
-    // The meter window keeps its history while hidden.
-    connect(&window_.run(), &MeterRun::readingAccepted, meterWindow_.get(),
-            &MeterWindow::showReading);
+    // The meter window keeps its history while hidden, and before it is made.
+    connect(&window_.run(), &MeterRun::readingAccepted, this,
+            [this](const StatusRecord& record, qint32 alarmState, bool alarmShown) {
+                if (meterWindow_)
+                    meterWindow_->showReading(record, alarmState, alarmShown);
+                else
+                    earlyHistory_.addReading(QDateTime::currentMSecsSinceEpoch(), record);
+            });
     ReadingsRecorder& rec = links_.recorder();
     connect(&rec, &ReadingsRecorder::statusChanged, this,
             [this] { window_.menu().recordAction->setChecked(recorder().isRecording()); });
@@ -36,7 +41,10 @@ ToolsController::ToolsController(MainWindow& window, Links& links, SettingsStore
         showState(QStringLiteral("Record"), !reason.isEmpty(), recorder().statusText());
     });
     connect(&window_, &MainWindow::unloaded, &links_, &Links::shutDown);
-    connect(&window_, &MainWindow::unloaded, meterWindow_.get(), &QWidget::close);
+    connect(&window_, &MainWindow::unloaded, this, [this] {
+        if (meterWindow_)
+            meterWindow_->close();
+    });
 
     StationLink& stationLink = links_.station();
     connect(&stationLink, &StationLink::statusChanged, this, [this] {
@@ -100,8 +108,18 @@ void ToolsController::showSettings()
     settings_->activateWindow();
 }
 
+MeterWindow& ToolsController::meterWindow()
+{
+    if (!meterWindow_) {
+        meterWindow_ = std::make_unique<MeterWindow>(store_);
+        meterWindow_->history() = std::move(earlyHistory_);
+    }
+    return *meterWindow_;
+}
+
 void ToolsController::showMeterWindow()
 {
+    meterWindow();
     meterWindow_->show();
     meterWindow_->raise();
     meterWindow_->activateWindow();

@@ -23,7 +23,9 @@ public:
 
     MqttLink& mqtt() { return links_.mqtt(); }
     StationLink& station() { return links_.station(); }
-    MeterWindow& meterWindow() { return *meterWindow_; }
+    // Made when first asked for: until then only its history is kept, so a
+    // program that never shows it never loads the chart.
+    MeterWindow& meterWindow();
     ReadingsRecorder& recorder() { return links_.recorder(); }
 
     void showSettings();
@@ -45,5 +47,6 @@ private:
     SettingsStore& store_;
     // A window of its own, closed with the main window.
     std::unique_ptr<MeterWindow> meterWindow_;
+    ReadingHistory earlyHistory_;
     QPointer<SettingsDialog> settings_;
 };
