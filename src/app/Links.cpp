@@ -19,6 +19,16 @@ Links::Links(MeterRun& run, SettingsStore& store, QObject* parent) : QObject(par
     connect(&mqtt_, &MqttLink::stepAlarmRequested, &run, &MeterRun::stepAlarm);
     connect(&mqtt_, &MqttLink::togglePeakRequested, &run, &MeterRun::togglePeak);
     mqtt_.applySettings(store_);
+
+    connect(&run, &MeterRun::readingAccepted, &web_, &WebLink::updateReading);
+    connect(&run, &MeterRun::meterAvailable, &web_, &WebLink::setMeterAvailable);
+    connect(&run, &MeterRun::troublesChanged, &web_,
+            [this, &run] { web_.setHostLinked(run.hostLinked()); });
+    connect(&web_, &WebLink::stepAlarmRequested, &run, &MeterRun::stepAlarm);
+    connect(&web_, &WebLink::togglePeakRequested, &run, &MeterRun::togglePeak);
+    web_.setMeterAvailable(run.isMeterAvailable());
+    web_.setHostLinked(run.hostLinked());
+    web_.applySettings(store_);
 }
 
 bool Links::startRecording(const QString& path)

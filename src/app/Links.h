@@ -4,6 +4,7 @@
 #include "MqttLink.h"
 #include "ReadingsRecorder.h"
 #include "StationLink.h"
+#include "WebLink.h"
 
 #include <QObject>
 
@@ -22,6 +23,7 @@ public:
     StationLink& station() { return station_; }
     MqttLink& mqtt() { return mqtt_; }
     ReadingsRecorder& recorder() { return recorder_; }
+    WebLink& web() { return web_; }
 
     // Starts recording to `path`; false when the file can't be written, and
     // the recorder's status says why. A started recording remembers its folder.
@@ -34,4 +36,5 @@ private:
     StationLink station_;
     MqttLink mqtt_;
     ReadingsRecorder recorder_;
+    WebLink web_;
 };

@@ -9,6 +9,7 @@
 #include "SettingsDialog.h"
 #include "SettingsStore.h"
 #include "StationLinkSettingsPage.h"
+#include "WebSettingsPage.h"
 
 #include <QDateTime>
 #include <QFileDialog>
@@ -60,6 +61,12 @@ ToolsController::ToolsController(MainWindow& window, Links& links, SettingsStore
     connect(&mqttLink, &MqttLink::statusChanged, this,
             [this] { showState(QStringLiteral("Mqtt"), mqtt().isEnabled(), mqtt().statusText()); });
     showState(QStringLiteral("Mqtt"), mqttLink.isEnabled(), mqttLink.statusText());
+
+    WebLink& webLink = links_.web();
+    connect(&webLink, &WebLink::statusChanged, this, [this] {
+        showState(QStringLiteral("Web"), links_.web().isEnabled(), links_.web().statusText());
+    });
+    showState(QStringLiteral("Web"), webLink.isEnabled(), webLink.statusText());
 }
 
 void ToolsController::showState(const QString& link, bool on, const QString& text)
@@ -88,6 +95,13 @@ void ToolsController::showSettings()
         });
         settings_->addPage(mqttPage, QStringLiteral("MQTT"),
                            [mqttPage] { return mqttPage->apply(); });
+        auto* webPage = new WebSettingsPage(store_, settings_);
+        connect(webPage, &WebSettingsPage::applied, this, [this] {
+            links_.web().applySettings(store_);
+            showState(QStringLiteral("Web"), links_.web().isEnabled(), links_.web().statusText());
+        });
+        settings_->addPage(webPage, QStringLiteral("Web page"),
+                           [webPage] { return webPage->apply(); });
     }
     settings_->show();
     settings_->raise();

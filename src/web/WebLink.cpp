@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "WebLink.h"
+
+#include "MeterReading.h"
+#include "MeterWindowSettings.h"
+#include "ReadingTexts.h"
+#include "SettingsStore.h"
+#include "WebLog.h"
+#include "WebSettings.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebSocket>
+
+namespace {
+QString AlarmCaption(qint32 alarmState)
+{
+    const AlarmStep* step = AlarmStepFor(alarmState);
+    return step ? QString::fromLatin1(step->caption) : QString();
+}
+
+QHostAddress ListenAddress(const QString& host)
+{
+    if (host == u"localhost")
+        return QHostAddress(QHostAddress::LocalHost);
+    // "::" is every address, IPv4 as well.
+    const QHostAddress a(host);
+    return a == QHostAddress(QHostAddress::AnyIPv6) ? QHostAddress(QHostAddress::Any) : a;
+}
+} // namespace
+
+WebLink::WebLink(QObject* parent) : QObject(parent)
+{
+    clock_.start();
+    rateTimer_.setSingleShot(true);
+    connect(&rateTimer_, &QTimer::timeout, this, &WebLink::sendState);
+    server_.setStateProvider([this] { return stateJson(); });
+    connect(&server_, &WebServer::commandRequested, this, [this](const QByteArray& name) {
+        if (name == "alarm")
+            Q_EMIT stepAlarmRequested();
+        else if (name == "peak")
+            Q_EMIT togglePeakRequested();
+    });
+    connect(&server_, &WebServer::webSocketJoined, this, [this](QWebSocket* socket) {
+        sendHistory(socket);
+        socket->sendTextMessage(QString::fromUtf8(stateJson()));
+    });
+}
+
+void WebLink::applySettings(SettingsStore& store)
+{
+    using namespace WebSettings;
+    server_.close();
+    problem_.clear();
+    enabled_ = Enabled.read(store);
+    commands_ = Commands.read(store);
+    listenText_ = Listen.read(store);
+    const int hold = MeterWindowSettings::PeakHoldMs.read(store);
+    powerPeak_.setHoldMs(hold);
+    swrPeak_.setHoldMs(hold);
+    if (!enabled_) {
+        Q_EMIT statusChanged();
+        return;
+    }
+    const Endpoint e = *ParseListen(listenText_);
+    const QHostAddress address = ListenAddress(e.host);
+    server_.setToken(address.isLoopback() ? QByteArray() : EnsureToken(store).toUtf8());
+    server_.setCommandsEnabled(commands_);
+    if (!server_.listen(address, e.port)) {
+        problem_ = QStringLiteral("can't listen on %1: %2").arg(listenText_, server_.errorText());
+        qCWarning(lcWeb).noquote() << problem_;
+    } else {
+        qCInfo(lcWeb).noquote() << "serving the page on" << address.toString() << server_.port()
+                                << (address.isLoopback() ? "without token" : "with the token")
+                                << "commands" << commands_;
+    }
+    Q_EMIT statusChanged();
+}
+
+QString WebLink::address() const
+{
+    return WebSettings::PageAddress(listenText_, {});
+}
+
+QString WebLink::statusText() const
+{
+    if (!enabled_)
+        return QStringLiteral("Web page: off");
+    if (!problem_.isEmpty())
+        return QStringLiteral("Web page: ") + problem_;
+    return QStringLiteral("Web page: ") + address();
+}
+
+void WebLink::updateReading(const StatusRecord& record, qint32 alarmState, bool alarmShown)
+{
+    record_ = record;
+    alarmState_ = alarmState;
+    alarmShown_ = alarmShown;
+    meterAvailable_ = true;
+    powerPeak_.add(record.power);
+    swrPeak_.add(record.swr);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (!history_.isEmpty() && now - history_.last().ms < HistoryStepMs)
+        history_.last() = {history_.last().ms, record.power, record.swr};
+    else
+        history_.append({now, record.power, record.swr});
+    while (!history_.isEmpty() && now - history_.first().ms > HistoryMs)
+        history_.removeFirst();
+    changed();
+}
+
+void WebLink::setMeterAvailable(bool available)
+{
+    if (available == meterAvailable_)
+        return;
+    meterAvailable_ = available;
+    changed();
+}
+
+void WebLink::setHostLinked(bool linked)
+{
+    if (linked == hostLinked_)
+        return;
+    hostLinked_ = linked;
+    changed();
+}
+
+void WebLink::setProtectionAlarm(bool latched, const QString& reason)
+{
+    if (latched == protectionLatched_ && reason == protectionReason_)
+        return;
+    protectionLatched_ = latched;
+    protectionReason_ = reason;
+    changed();
+}
+
+void WebLink::changed()
+{
+    // Nothing is built while no page watches.
+    if (server_.webSocketCount() == 0)
+        return;
+    pending_ = true;
+    const qint64 now = clock_.elapsed();
+    if (now < nextAllowedMs_) {
+        if (!rateTimer_.isActive())
+            rateTimer_.start(int(nextAllowedMs_ - now));
+        return;
+    }
+    sendState();
+}
+
+void WebLink::sendState()
+{
+    if (!pending_)
+        return;
+    pending_ = false;
+    nextAllowedMs_ = clock_.elapsed() + MinIntervalMs;
+    server_.broadcast(QString::fromUtf8(stateJson()));
+}
+
+void WebLink::sendHistory(QWebSocket* socket)
+{
+    QJsonArray points;
+    for (const Point& p : std::as_const(history_))
+        points.append(QJsonArray{p.ms, p.power, p.swr});
+    socket->sendTextMessage(
+        QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("history"), points}})
+                              .toJson(QJsonDocument::Compact)));
+}
+
+QByteArray WebLink::stateJson() const
+{
+    const QLocale locale;
+    const StatusRecord& r = record_;
+    const bool vector = r.received && VectorValid(r);
+    const auto vectorText = [&](double v) {
+        return vector ? GeneralNumberText(v, locale) : QStringLiteral("0.00");
+    };
+    const std::optional<double> fullScale = FullScaleWatts(r.rangeCode);
+    QString meter = QStringLiteral("reading");
+    if (!meterAvailable_)
+        meter = QStringLiteral("port lost");
+    else if (!r.received)
+        meter = QStringLiteral("no reading yet");
+    const QJsonObject state{
+        {QStringLiteral("meter"), meter},
+        {QStringLiteral("received"), r.received},
+        {QStringLiteral("hostLinked"), hostLinked_},
+        {QStringLiteral("time"), QDateTime::currentMSecsSinceEpoch()},
+        {QStringLiteral("power"), r.power},
+        {QStringLiteral("powerText"), r.received ? PowerText(r.power, locale) : QString()},
+        {QStringLiteral("powerPeak"), powerPeak_.hasValue() ? powerPeak_.level() : 0.0},
+        {QStringLiteral("fullScale"), fullScale ? QJsonValue(*fullScale) : QJsonValue()},
+        {QStringLiteral("swr"), r.swr},
+        {QStringLiteral("swrText"), r.received ? SwrText(r.swr, locale) : QString()},
+        {QStringLiteral("swrPeak"), swrPeak_.hasValue() ? swrPeak_.level() : 0.0},
+        {QStringLiteral("alarmShown"), alarmShown_},
+        {QStringLiteral("alarmSetting"), AlarmCaption(alarmState_)},
+        {QStringLiteral("peakPower"), r.peakFlag == 1},
+        {QStringLiteral("meterText"), r.meterText},
+        {QStringLiteral("vectorValid"), vector},
+        {QStringLiteral("impedance"), vectorText(r.impedance)},
+        {QStringLiteral("phase"), vectorText(r.phase)},
+        {QStringLiteral("resistance"), vectorText(r.resistance)},
+        {QStringLiteral("reactance"), vectorText(r.reactance)},
+        {QStringLiteral("protection"), QJsonObject{{QStringLiteral("latched"), protectionLatched_},
+                                                   {QStringLiteral("reason"), protectionReason_}}},
+        {QStringLiteral("commands"), commands_},
+    };
+    return QJsonDocument(state).toJson(QJsonDocument::Compact);
+}
