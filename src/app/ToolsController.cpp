@@ -56,6 +56,7 @@ ToolsController::ToolsController(MainWindow& window, SettingsStore& store, QObje
     connect(&mqtt_, &MqttLink::togglePeakRequested, &window_, &MainWindow::togglePeak);
     connect(&mqtt_, &MqttLink::statusChanged, this,
             [this] { showState(QStringLiteral("Mqtt"), mqtt_.isEnabled(), mqtt_.statusText()); });
+    connect(&station_, &StationLink::protectionChanged, &mqtt_, &MqttLink::setProtection);
     mqtt_.applySettings(store_);
 }
 

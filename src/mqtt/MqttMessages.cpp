@@ -25,6 +25,7 @@ Topics::Topics(const QString& prefix)
     power = p + "/power";
     swr = p + "/swr";
     availability = p + "/availability";
+    protection = p + "/protection";
     commands = p + "/cmd/#";
     alarmCommand = p + "/cmd/alarm";
     peakCommand = p + "/cmd/peak";
@@ -55,6 +56,12 @@ QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alar
         {QStringLiteral("alarm_shown"), alarmShown},
         {QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs)},
     };
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QByteArray ProtectionPayload(bool latched, const QString& reason)
+{
+    const QJsonObject o{{QStringLiteral("latched"), latched}, {QStringLiteral("reason"), reason}};
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
