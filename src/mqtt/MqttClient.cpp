@@ -50,6 +50,9 @@ QString ErrorText(int rc)
 {
     if (rc == MOSQ_ERR_ERRNO)
         return QString::fromLocal8Bit(std::strerror(errno));
+    // libmosquitto 2.0 has no words for this one.
+    if (rc == MOSQ_ERR_KEEPALIVE)
+        return QStringLiteral("no answer to the keep-alive");
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 } // namespace
@@ -240,8 +243,11 @@ bool MqttClient::setUpTls()
     }
     SSL_CTX_set_app_data(ctx, this);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, &MqttClient::verifyPeer);
-    // libmosquitto takes its own reference and frees it with the client.
-    const int rc = mosquitto_void_option(mosq_, MOSQ_OPT_SSL_CTX, ctx);
+    // libmosquitto takes its own reference and frees it with the client;
+    // without its defaults it uses the context as it is.
+    int rc = mosquitto_int_option(mosq_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_void_option(mosq_, MOSQ_OPT_SSL_CTX, ctx);
     if (rc != MOSQ_ERR_SUCCESS) {
         fail(QStringLiteral("libmosquitto can't use TLS: %1").arg(ErrorText(rc)));
         return false;

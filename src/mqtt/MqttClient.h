@@ -34,7 +34,10 @@ public:
         QString caFile;
         QByteArray willTopic;
         QByteArray willPayload;
-        int keepAliveSeconds = 30;
+        // A connection that stalls without a word is noticed within two
+        // periods: libmosquitto pings after one quiet period and gives up
+        // when the next passes without an answer.
+        int keepAliveSeconds = 15;
     };
 
     static constexpr int FirstPauseMs = 1000;

@@ -53,6 +53,7 @@ public:
                               QStringList{"-T", "127.0.0.1", "-t", QString::number(port())});
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
+        process_.waitForStarted(5000);
     }
     void stop()
     {
@@ -72,7 +73,7 @@ public:
                    [this] {
                        QTcpSocket probe;
                        probe.connectToHost(QHostAddress::LocalHost, port());
-                       return probe.waitForConnected(200) ||
+                       return (probe.waitForConnected(200) && probe.localPort() != port()) ||
                               process_.state() == QProcess::NotRunning;
                    },
                    10000) &&
