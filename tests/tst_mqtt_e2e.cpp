@@ -444,7 +444,7 @@ void TstMqttE2e::brokerAbsentAtStart()
     QVERIFY(QTest::qWaitFor([&] { return rig.link.client().retryPauseMs() == 2000; }, 10000));
 
     MosquittoBroker late({}, port);
-    QVERIFY(late.isRunning());
+    QVERIFY2(late.isRunning(), qPrintable(late.log()));
     MosquittoSubscriber sub(port, rig.prefix + QStringLiteral("/#"));
     QVERIFY(rig.connected(40000));
     QVERIFY(sub.waitFor(rig.topic("availability"), "no meter"));
@@ -488,7 +488,7 @@ void TstMqttE2e::credentials()
     QFETCH(QString, status);
 
     MosquittoBroker broker({{QStringLiteral("alice"), QStringLiteral("s3cret-pass")}});
-    QVERIFY(broker.isRunning());
+    QVERIFY2(broker.isRunning(), qPrintable(broker.log()));
     Rig rig(broker.port(), QStringLiteral("credentials"),
             {QStringLiteral("User=") + user, QStringLiteral("Password=") + password});
 

@@ -195,7 +195,7 @@ private Q_SLOTS:
         QTest::qWait(300);
         QCOMPARE(rig_->ask("t"), QByteArray("1"));
         link_->updateReading(Reading(power, 1, swr), alarmState);
-        QTRY_COMPARE_WITH_TIMEOUT(rig_->ask("t"), QByteArray(trips ? "0" : "1"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig_->ask("t"), QByteArray(trips ? "0" : "1"), 10000);
         QCOMPARE(latched.size(), trips ? 1 : 0);
         QCOMPARE(link_->latchedAlarm().contains(QString::number(swr, 'f', 2)), trips);
         if (!trips)

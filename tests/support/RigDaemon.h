@@ -87,11 +87,14 @@ public:
     {
         QTcpSocket s;
         s.connectToHost(QHostAddress::LocalHost, port());
-        if (!s.waitForConnected(2000))
+        if (!s.waitForConnected(5000))
             return "no connection";
         s.write(line + '\n');
-        s.waitForReadyRead(2000);
-        return s.readAll().trimmed();
+        // Generous: a loaded machine may hold the daemon for seconds.
+        QByteArray answer;
+        while (!answer.endsWith('\n') && s.waitForReadyRead(10000))
+            answer += s.readAll();
+        return answer.trimmed();
     }
 
 private:
