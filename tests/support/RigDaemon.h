@@ -82,18 +82,23 @@ public:
     quint16 port() const { return hold_.port(); }
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
 
-    // One command straight to the daemon, its answer trimmed.
+    // One command straight to the daemon, its answer trimmed. Waits with
+    // the event loop running, so the link in the test process goes on
+    // (a loaded machine may hold the daemon for seconds).
     QByteArray ask(const QByteArray& line)
     {
         QTcpSocket s;
         s.connectToHost(QHostAddress::LocalHost, port());
-        if (!s.waitForConnected(5000))
+        if (!QTest::qWaitFor([&s] { return s.state() == QAbstractSocket::ConnectedState; }, 5000))
             return "no connection";
         s.write(line + '\n');
-        // Generous: a loaded machine may hold the daemon for seconds.
         QByteArray answer;
-        while (!answer.endsWith('\n') && s.waitForReadyRead(10000))
-            answer += s.readAll();
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                answer += s.readAll();
+                return answer.endsWith('\n') || s.state() != QAbstractSocket::ConnectedState;
+            },
+            10000));
         return answer.trimmed();
     }
 
