@@ -57,6 +57,7 @@ public:
     }
     void stop()
     {
+        direct_.reset();
         if (process_.state() == QProcess::NotRunning)
             return;
         ::kill(static_cast<pid_t>(process_.processId()), SIGCONT);
@@ -82,21 +83,26 @@ public:
     quint16 port() const { return hold_.port(); }
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
 
-    // One command straight to the daemon, its answer trimmed. Waits with
-    // the event loop running, so the link in the test process goes on
-    // (a loaded machine may hold the daemon for seconds).
+    // One command straight to the daemon, its answer trimmed, on one
+    // connection kept for these (made again once the daemon dropped it).
+    // Waits with the event loop running, so the link in the test process
+    // goes on; a loaded machine may hold the daemon for seconds.
     QByteArray ask(const QByteArray& line)
     {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port());
-        if (!QTest::qWaitFor([&s] { return s.state() == QAbstractSocket::ConnectedState; }, 5000))
-            return "no connection";
-        s.write(line + '\n');
+        if (!direct_ || direct_->state() != QAbstractSocket::ConnectedState) {
+            direct_ = std::make_unique<QTcpSocket>();
+            direct_->connectToHost(QHostAddress::LocalHost, port());
+            if (!QTest::qWaitFor(
+                    [this] { return direct_->state() == QAbstractSocket::ConnectedState; }, 5000))
+                return "no connection";
+        }
+        direct_->readAll(); // a late answer to an earlier question
+        direct_->write(line + '\n');
         QByteArray answer;
         static_cast<void>(QTest::qWaitFor(
             [&] {
-                answer += s.readAll();
-                return answer.endsWith('\n') || s.state() != QAbstractSocket::ConnectedState;
+                answer += direct_->readAll();
+                return answer.endsWith('\n') || direct_->state() != QAbstractSocket::ConnectedState;
             },
             10000));
         return answer.trimmed();
@@ -104,6 +110,7 @@ public:
 
 private:
     PortHold hold_;
+    std::unique_ptr<QTcpSocket> direct_;
     QStringList arguments_;
     QProcess process_;
 };
