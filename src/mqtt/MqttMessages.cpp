@@ -49,9 +49,8 @@ QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alar
         {QStringLiteral("range"), FullScaleWatts(record.rangeCode).value_or(0)},
         {QStringLiteral("alarm_setting"), alarmState},
         // The SWR the alarm is set to, null while it is off.
-        {QStringLiteral("alarm_swr"), step && step->threshold > 0
-                                          ? QJsonValue(step->threshold)
-                                          : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("alarm_swr"),
+         step && step->threshold > 0 ? QJsonValue(step->threshold) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("alarm_shown"), alarmShown},
         {QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs)},
     };
