@@ -5,13 +5,13 @@
 //   polling the meter's levels at 10 Hz / with none.
 // "bench_stationlink --poll PORT" is the polling clients' own process.
 #include "FakeSettingsStore.h"
+#include "PortHold.h"
 #include "StationLink.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -19,13 +19,6 @@
 #include <ctime>
 
 namespace {
-quint16 FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 double CpuSeconds()
 {
     timespec t{};
@@ -103,14 +96,17 @@ int main(int argc, char** argv)
     if (args.size() == 3 && args[1] == u"--poll")
         return Poll(quint16(args[2].toUInt()));
 
-    const quint16 rigPort = FreePort();
+    // Held for the servers' whole run, so nothing else takes them.
+    const PortHold rigHold;
+    const PortHold linkHold;
+    const quint16 rigPort = rigHold.port();
     QProcess rig;
     rig.start(QStringLiteral("rigctld"),
               {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(rigPort)});
     QTest::qWait(500);
 
     FakeSettingsStore store;
-    const quint16 linkPort = FreePort();
+    const quint16 linkPort = linkHold.port();
     store.values["StationLink/Enabled"] = "true";
     store.values["StationLink/Listen"] = QStringLiteral("127.0.0.1:%1").arg(linkPort);
     store.values["StationLink/Rig"] = QStringLiteral("127.0.0.1:%1").arg(rigPort);

@@ -5,6 +5,7 @@
 #include "FakeSettingsStore.h"
 #include "MosquittoBroker.h"
 #include "MqttLink.h"
+#include "SlowLink.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -112,6 +113,10 @@ private Q_SLOTS:
     void credentials();
     void brokerRestart();
     void hungBroker();
+    void tls_data();
+    void tls();
+    void slowLink();
+    void protectionState();
 
 private:
     std::unique_ptr<MosquittoBroker> broker_;
@@ -428,7 +433,8 @@ void TstMqttE2e::commands()
 
 void TstMqttE2e::brokerAbsentAtStart()
 {
-    const quint16 port = MosquittoBroker::freePort();
+    PortHold hold; // refused as a free port is, and kept for the broker
+    const quint16 port = hold.port();
     Rig rig(port, QStringLiteral("absent"));
     rig.start();
     QVERIFY(QTest::qWaitFor([&] { return rig.link.client().state() == State::Retrying; }, 5000));
@@ -438,7 +444,7 @@ void TstMqttE2e::brokerAbsentAtStart()
     QVERIFY(QTest::qWaitFor([&] { return rig.link.client().retryPauseMs() == 2000; }, 10000));
 
     MosquittoBroker late({}, port);
-    QVERIFY(late.isRunning());
+    QVERIFY2(late.isRunning(), qPrintable(late.log()));
     MosquittoSubscriber sub(port, rig.prefix + QStringLiteral("/#"));
     QVERIFY(rig.connected(40000));
     QVERIFY(sub.waitFor(rig.topic("availability"), "no meter"));
@@ -482,7 +488,7 @@ void TstMqttE2e::credentials()
     QFETCH(QString, status);
 
     MosquittoBroker broker({{QStringLiteral("alice"), QStringLiteral("s3cret-pass")}});
-    QVERIFY(broker.isRunning());
+    QVERIFY2(broker.isRunning(), qPrintable(broker.log()));
     Rig rig(broker.port(), QStringLiteral("credentials"),
             {QStringLiteral("User=") + user, QStringLiteral("Password=") + password});
 
@@ -578,6 +584,123 @@ void TstMqttE2e::hungBroker()
     // Generous for a loaded machine; a blocking connect or read would take
     // the whole attempt or forever.
     QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
+}
+
+void TstMqttE2e::tls_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("caFile");
+    QTest::addColumn<QString>("status"); // what the window's status line holds
+
+    QTest::newRow("right CA, the certificate's name") << "localhost"
+                                                      << "ca.pem"
+                                                      << "MQTT: connected to localhost:";
+    QTest::newRow("right CA, an address the certificate does not name")
+        << "127.0.0.1"
+        << "ca.pem"
+        << "(broker's certificate refused: IP address mismatch)";
+    QTest::newRow("another CA") << "localhost"
+                                << "other-ca.pem"
+                                << "(broker's certificate refused: unable to get local issuer";
+    QTest::newRow("CA file missing") << "localhost"
+                                     << "missing.pem"
+                                     << "(the CA file";
+    QTest::newRow("CA file without a certificate") << "localhost"
+                                                   << "broker.key"
+                                                   << "can't be used";
+}
+
+void TstMqttE2e::tls()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, caFile);
+    QFETCH(QString, status);
+    static const TestCertificates certificates;
+    QVERIFY(certificates.made());
+    MosquittoBroker broker({}, 0, certificates.listenerOptions());
+    QVERIFY2(broker.isRunning(), qPrintable(broker.log()));
+    Rig rig(broker.port(), QStringLiteral("tls"),
+            {QStringLiteral("Broker=%1:%2").arg(host).arg(broker.port()),
+             QStringLiteral("CaFile=") + certificates.path(caFile.toLatin1().constData())});
+    rig.start();
+    QVERIFY2(QTest::qWaitFor([&] { return rig.link.statusText().contains(status); }, 10000),
+             qPrintable(rig.link.statusText()));
+}
+
+void TstMqttE2e::slowLink()
+{
+    // 300 ms each way and 20 KB/s, as a radio link to a distant broker.
+    SlowLink slow(broker_->port(), 300, 20000);
+    Rig rig(slow.port(), QStringLiteral("slow"), {QStringLiteral("Rate=5")});
+    MosquittoSubscriber sub(broker_->port(), rig.prefix + QStringLiteral("/state"));
+    QVERIFY(sub.ready());
+    rig.start();
+    QVERIFY(rig.connected());
+
+    // A reading every 50 ms; how long each hand-over holds the tick.
+    constexpr int Ticks = 60;
+    int ticks = 0;
+    qint64 longestHold = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (++ticks > Ticks)
+            return;
+        QElapsedTimer held;
+        held.start();
+        rig.link.updateReading(Reading(ticks), 0, false);
+        longestHold = std::max(longestHold, held.elapsed());
+    });
+    tick.start(50);
+    QVERIFY(QTest::qWaitFor([&] { return ticks >= Ticks; }, 60000));
+    // The latest reading wins, and arrives.
+    QVERIFY(QTest::qWaitFor(
+        [&] { return Json(sub.lastPayload(rig.topic("state")))[QStringLiteral("power")] == Ticks; },
+        10000));
+    QList<int> powers;
+    for (const SeenMessage& m : sub.on(rig.topic("state")))
+        powers << Json(m.payload)[QStringLiteral("power")].toInt();
+    QVERIFY2(std::is_sorted(powers.begin(), powers.end()) &&
+                 std::adjacent_find(powers.begin(), powers.end()) == powers.end(),
+             qPrintable(QString::number(powers.size())));
+    QVERIFY2(powers.size() <= Ticks / 4 + 2 && powers.size() >= 3,
+             qPrintable(QString::number(powers.size())));
+    QVERIFY2(longestHold < 50, qPrintable(QString::number(longestHold)));
+
+    // The path dies without a word: the keep-alive notices within two of
+    // its periods, and the link comes back on a new connection.
+    slow.stall();
+    QVERIFY(QTest::qWaitFor([&] { return rig.link.client().state() != State::Connected; }, 60000));
+    QVERIFY2(rig.link.statusText().contains(QStringLiteral("keep-alive")),
+             qPrintable(rig.link.statusText()));
+    QVERIFY(rig.connected(20000));
+    QCOMPARE(slow.connectionsMade(), 2);
+    rig.link.updateReading(Reading(Ticks + 1), 0, false);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return Json(sub.lastPayload(rig.topic("state")))[QStringLiteral("power")] == Ticks + 1;
+        },
+        10000));
+}
+
+void TstMqttE2e::protectionState()
+{
+    Rig rig(broker_->port(), QStringLiteral("protection"));
+    rig.start();
+    QVERIFY(rig.connected());
+    const QString reason = QStringLiteral("SWR protection unkeyed the rig at 12:00:07");
+    rig.link.setProtection(true, reason);
+    {
+        // Retained: a client that comes later learns of the latch.
+        MosquittoSubscriber late(broker_->port(), QString::fromUtf8(rig.topic("protection")));
+        QVERIFY(
+            QTest::qWaitFor([&] { return !late.on(rig.topic("protection")).isEmpty(); }, 10000));
+        const SeenMessage m = late.on(rig.topic("protection")).constFirst();
+        QVERIFY(m.retained);
+        QCOMPARE(Json(m.payload), (QJsonObject{{"latched", true}, {"reason", reason}}));
+    }
+    rig.link.setProtection(false, {});
+    MosquittoSubscriber late(broker_->port(), QString::fromUtf8(rig.topic("protection")));
+    QVERIFY(late.waitFor(rig.topic("protection"), R"({"latched":false,"reason":""})"));
 }
 
 int main(int argc, char** argv)

@@ -78,6 +78,8 @@ void TstMqttSettingsPage::brokerText_data()
                           << "192.168.1.2" << 1884;
     QTest::newRow("IPv6 in brackets") << "[::1]:1883"
                                       << "::1" << 1883;
+    QTest::newRow("IPv6 in brackets, default port") << "[::1]"
+                                                    << "::1" << 1883;
     QTest::newRow("IPv6 without brackets") << "::1"
                                            << "" << 0;
     QTest::newRow("port 0") << "host:0"
@@ -101,7 +103,7 @@ void TstMqttSettingsPage::brokerText()
     QFETCH(QString, text);
     QFETCH(QString, host);
     QFETCH(int, port);
-    const auto broker = MqttSettings::ParseBroker(text);
+    const auto broker = ParseHostPort(text, MqttSettings::DefaultPort);
     QCOMPARE(broker.has_value(), !host.isEmpty());
     if (broker) {
         QCOMPARE(broker->host, host);
@@ -133,6 +135,10 @@ void TstMqttSettingsPage::badFieldRefusedWithReason_data()
     QTest::newRow("broker port too high") << "Broker"
                                           << "host:70000"
                                           << "broker";
+    QTest::newRow("broker port words, as every page says them")
+        << "Broker"
+        << "host:70000"
+        << "the port must be a number from 1 to 65535";
     QTest::newRow("client id empty") << "ClientId"
                                      << " "
                                      << "client id";

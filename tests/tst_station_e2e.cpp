@@ -2,6 +2,7 @@
 // The station link between Debian's rigctl (Hamlib's network client) and
 // Debian's rigctld (the dummy rig), fed meter readings directly.
 #include "FakeSettingsStore.h"
+#include "RigDaemon.h"
 #include "StationLink.h"
 #include "StationLinkSettings.h"
 
@@ -10,126 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <fcntl.h>
-#include <signal.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-// Debian's Hamlib programs for the station link's tests: rigctld as the rig
-// and rigctl as the client, on loopback ports picked free.
-
-// A loopback port nobody listens on right now.
-inline quint16 FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-// A silent pseudo-terminal for a rig model that needs a serial device.
-class SilentPty {
-public:
-    SilentPty()
-    {
-        fd_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd_ >= 0 && grantpt(fd_) == 0 && unlockpt(fd_) == 0)
-            path_ = QString::fromLocal8Bit(ptsname(fd_));
-    }
-    ~SilentPty()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    QString path() const { return path_; }
-
-private:
-    int fd_ = -1;
-    QString path_;
-};
-
-// rigctld on a loopback port of its own.
-class RigDaemon {
-public:
-    explicit RigDaemon(const QStringList& rigArguments = {"-m", "1", "-P", "RIG"}, quint16 port = 0)
-        : port_(port ? port : FreePort()), arguments_(rigArguments)
-    {
-        start();
-    }
-    ~RigDaemon() { stop(); }
-
-    void start()
-    {
-        process_.setProgram(QStringLiteral("rigctld"));
-        process_.setArguments(arguments_ +
-                              QStringList{"-T", "127.0.0.1", "-t", QString::number(port_)});
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-    }
-    void stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        ::kill(static_cast<pid_t>(process_.processId()), SIGCONT);
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-    // Stops answering without closing anything, as a daemon stuck on its rig.
-    void hang() { ::kill(static_cast<pid_t>(process_.processId()), SIGSTOP); }
-    void resume() { ::kill(static_cast<pid_t>(process_.processId()), SIGCONT); }
-
-    bool waitUntilListening()
-    {
-        return QTest::qWaitFor(
-            [this] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port_);
-                return probe.waitForConnected(200);
-            },
-            10000);
-    }
-    quint16 port() const { return port_; }
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
-
-    // One command straight to the daemon, its answer trimmed.
-    QByteArray ask(const QByteArray& line)
-    {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port_);
-        if (!s.waitForConnected(2000))
-            return "no connection";
-        s.write(line + '\n');
-        s.waitForReadyRead(2000);
-        return s.readAll().trimmed();
-    }
-
-private:
-    quint16 port_;
-    QStringList arguments_;
-    QProcess process_;
-};
-
-// One rigctl run as a Hamlib network client ("NET rigctl", model 2). Waits
-// with the event loop running, so a server in the test process answers.
-struct RigctlRun {
-    QString output;
-    bool finished = false;
-};
-inline RigctlRun RunRigctl(quint16 port, const QStringList& commands, int timeoutMs = 15000)
-{
-    QProcess p;
-    p.setProgram(QStringLiteral("rigctl"));
-    p.setArguments(QStringList{"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(port)} +
-                   commands);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start();
-    RigctlRun run;
-    run.finished = QTest::qWaitFor([&p] { return p.state() == QProcess::NotRunning; }, timeoutMs);
-    if (!run.finished)
-        p.kill();
-    p.waitForFinished(1000);
-    run.output = QString::fromLocal8Bit(p.readAll()).trimmed();
-    return run;
-}
 namespace {
 StatusRecord Reading(double power, double rangeCode, double swr)
 {
@@ -171,12 +53,14 @@ class TestStationE2e : public QObject {
     FakeSettingsStore store_;
     std::unique_ptr<RigDaemon> rig_;
     std::unique_ptr<StationLink> link_;
+    std::unique_ptr<PortHold> listenHold_;
     quint16 port_ = 0;
 
     void configure(const QString& rig, const QStringList& more = {})
     {
         store_.values.clear();
-        port_ = FreePort();
+        listenHold_ = std::make_unique<PortHold>();
+        port_ = listenHold_->port();
         store_.values["StationLink/Enabled"] = "true";
         store_.values["StationLink/Listen"] = QStringLiteral("127.0.0.1:%1").arg(port_);
         store_.values["StationLink/Rig"] = rig;
@@ -230,7 +114,7 @@ private Q_SLOTS:
         const RigctlRun run = RunRigctl(
             port_, {"l", "SWR", "l", "RFPOWER_METER_WATTS", "l", "RFPOWER_METER", "f", "m", "t"});
         QVERIFY(run.finished);
-        QCOMPARE(run.output.split(u'\n').join(u' '), levels + " 7074000 FM 15000 0");
+        QCOMPARE(RigctlValues(run.output), RigctlValues(levels + " 7074000 FM 15000 0"));
     }
 
     // Without the three levels in \dump_state, Hamlib clients never ask.
@@ -256,10 +140,10 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(link_->statusText().contains(u"rig connected"), 10000);
         link_->updateReading(Reading(10, 2, 1.2), 0);
         const RigctlRun run = RunRigctl(port_, {"l", "?", "l", "SWR"});
-        const QStringList names = run.output.split(u' ');
+        const QStringList names = RigctlValues(run.output).split(u' ');
         for (const char* level : {"SWR", "RFPOWER_METER", "RFPOWER_METER_WATTS"})
             QVERIFY2(names.contains(QString::fromLatin1(level)), qPrintable(run.output));
-        QVERIFY2(run.output.endsWith(u"1.200000"), qPrintable(run.output));
+        QVERIFY2(RigctlValues(run.output).endsWith(u" 1.2"), qPrintable(run.output));
     }
 
     void meterOnlyRefusesRigCommands()
@@ -278,14 +162,19 @@ private Q_SLOTS:
         QTest::addColumn<double>("swr");
         QTest::addColumn<int>("alarmState");
         QTest::addColumn<bool>("trips");
+        QTest::addColumn<bool>("holds"); // keying refused until acknowledged
         const QStringList on{"Protection=true", "Count=3"};
-        QTest::newRow("on, meter alarm 2.0") << on << 100.0 << 2.0 << 2 << true;
+        QTest::newRow("on, meter alarm 2.0") << on << 100.0 << 2.0 << 2 << true << true;
         QTest::newRow("on, set limit 1.8")
-            << (on + QStringList{"SwrLimit=1.8"}) << 100.0 << 1.9 << 0 << true;
-        QTest::newRow("off stays keyed") << QStringList{"Count=3"} << 100.0 << 3.5 << 4 << false;
-        QTest::newRow("below the power floor") << on << 5.0 << 3.5 << 4 << false;
-        QTest::newRow("meter alarm off") << on << 100.0 << 3.5 << 0 << false;
-        QTest::newRow("below the limit") << on << 100.0 << 1.4 << 1 << false;
+            << (on + QStringList{"SwrLimit=1.8"}) << 100.0 << 1.9 << 0 << true << true;
+        QTest::newRow("on, keying let through while latched")
+            << (on + QStringList{"HoldUntilAcknowledged=false"}) << 100.0 << 3.0 << 2 << true
+            << false;
+        QTest::newRow("off stays keyed")
+            << QStringList{"Count=3"} << 100.0 << 3.5 << 4 << false << false;
+        QTest::newRow("below the power floor") << on << 5.0 << 3.5 << 4 << false << false;
+        QTest::newRow("meter alarm off") << on << 100.0 << 3.5 << 0 << false << false;
+        QTest::newRow("below the limit") << on << 100.0 << 1.4 << 1 << false << false;
     }
     void protection()
     {
@@ -294,29 +183,77 @@ private Q_SLOTS:
         QFETCH(double, swr);
         QFETCH(int, alarmState);
         QFETCH(bool, trips);
+        QFETCH(bool, holds);
         QVERIFY(startRelay(settings));
         QSignalSpy latched(link_.get(), &StationLink::alarmLatched);
+        QSignalSpy changed(link_.get(), &StationLink::protectionChanged);
         const RigctlRun key = RunRigctl(port_, {"T", "1", "t"});
-        QCOMPARE(key.output, QString("1"));
+        QCOMPARE(RigctlValues(key.output), QString("1"));
         // Two replies over the limit are not yet three.
         for (int i = 0; i < 2; ++i)
             link_->updateReading(Reading(power, 1, swr), alarmState);
         QTest::qWait(300);
         QCOMPARE(rig_->ask("t"), QByteArray("1"));
         link_->updateReading(Reading(power, 1, swr), alarmState);
-        QTRY_COMPARE_WITH_TIMEOUT(rig_->ask("t"), QByteArray(trips ? "0" : "1"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig_->ask("t"), QByteArray(trips ? "0" : "1"), 10000);
         QCOMPARE(latched.size(), trips ? 1 : 0);
         QCOMPARE(link_->latchedAlarm().contains(QString::number(swr, 'f', 2)), trips);
         if (!trips)
             return;
-        // Keyed again while latched: let through, and no second unkey.
-        QCOMPARE(RunRigctl(port_, {"T", "1", "t"}).output, QString("1"));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][1].toString(), link_->latchedAlarm());
+        // Keyed again while latched, as a client does each transmit period:
+        // refused (and the rig stays unkeyed), or let through when told so;
+        // either way no second unkey.
+        RawClient c(port_);
+        QCOMPARE(c.ask("T 1\n"), QByteArray(holds ? "RPRT -9\n" : "RPRT 0\n"));
+        QCOMPARE(c.ask("+\\set_ptt 3\n", 2),
+                 QByteArray(holds ? "set_ptt: 3\nRPRT -9\n" : "set_ptt: 3\nRPRT 0\n"));
+        QCOMPARE(c.ask("T 0\n"), QByteArray("RPRT 0\n"));
+        // rigctl says why, then reads the rig unkeyed.
+        const QString client = RunRigctl(port_, {"T", "1", "t"}).output;
+        QCOMPARE(RigctlValues(client.section(u'\n', -1)), QString(holds ? "0" : "1"));
+        QVERIFY2(client.contains(u"rejected") == holds, qPrintable(client));
         for (int i = 0; i < 4; ++i)
             link_->updateReading(Reading(power, 1, swr), alarmState);
         QTest::qWait(300);
-        QCOMPARE(rig_->ask("t"), QByteArray("1"));
+        QCOMPARE(rig_->ask("t"), QByteArray(holds ? "0" : "1"));
+        QCOMPARE(link_->refusedKeyings(), holds ? 3 : 0);
+        QCOMPARE(link_->statusText().contains(u"3 keyings refused"), holds);
         link_->acknowledgeAlarm();
         QVERIFY(link_->latchedAlarm().isEmpty());
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(changed[1], (QVariantList{false, QString()}));
+        QCOMPARE(c.ask("T 1\n"), QByteArray("RPRT 0\n"));
+        QCOMPARE(rig_->ask("t"), QByteArray("1"));
+    }
+
+    // A client that comes while the link still reaches the rig's daemon
+    // (both started together, as a station's start script does) reads the
+    // rig's own \dump_state; only a daemon that stays away leaves it with
+    // the meter's levels alone.
+    void earlyClient_data()
+    {
+        QTest::addColumn<bool>("daemonStarts");
+        QTest::newRow("daemon started with the link") << true;
+        QTest::newRow("daemon never comes") << false;
+    }
+    void earlyClient()
+    {
+        QFETCH(bool, daemonStarts);
+        PortHold absent;
+        if (daemonStarts)
+            rig_ = std::make_unique<RigDaemon>();
+        configure(daemonStarts ? rig_->address()
+                               : QStringLiteral("127.0.0.1:%1").arg(absent.port()));
+        link_->updateReading(Reading(10, 2, 1.2), 0);
+        const RigctlRun run = RunRigctl(port_, {"l", "?", "l", "SWR"});
+        QVERIFY(run.finished);
+        const QStringList names = RigctlValues(run.output).split(u' ');
+        for (const char* level : {"SWR", "RFPOWER_METER", "RFPOWER_METER_WATTS"})
+            QVERIFY2(names.contains(QString::fromLatin1(level)), qPrintable(run.output));
+        QCOMPARE(names.contains(u"PREAMP"_qs), daemonStarts);
+        QCOMPARE(names.constLast(), QString("1.2"));
     }
 
     void badInput_data()
@@ -343,7 +280,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(bad.socket.state() == QAbstractSocket::ConnectedState, staysOpen,
                                   3000);
         // The rig's daemon saw none of it and still answers in step.
-        QCOMPARE(RunRigctl(port_, {"f"}).output, QString("145000000"));
+        QCOMPARE(RigctlValues(RunRigctl(port_, {"f"}).output), QString("145000000"));
         if (staysOpen)
             QCOMPARE(bad.ask("f\n"), QByteArray("145000000\n"));
     }
@@ -357,7 +294,7 @@ private Q_SLOTS:
         greedy.socket.write(burst);
         QTRY_VERIFY_WITH_TIMEOUT(!link_->statusText().contains(u"1 client,"), 20000);
         QVERIFY(link_->statusText().contains(u"0 clients"));
-        QCOMPARE(RunRigctl(port_, {"f"}).output, QString("145000000"));
+        QCOMPARE(RigctlValues(RunRigctl(port_, {"f"}).output), QString("145000000"));
     }
 
     void clientVanishingMidCommand()
@@ -397,8 +334,8 @@ private Q_SLOTS:
             },
             60000));
         for (auto& p : runs)
-            QCOMPARE(QString::fromLocal8Bit(p->readAllStandardOutput()).trimmed(),
-                     QString("145000000\n1.300000"));
+            QCOMPARE(RigctlValues(QString::fromLocal8Bit(p->readAllStandardOutput())),
+                     QString("145000000 1.3"));
     }
 
     void rigDaemonGoneHungAndBack()
@@ -422,7 +359,7 @@ private Q_SLOTS:
         const QByteArray state = c.ask("\\dump_state\n", 40);
         QVERIFY(state.contains("rig_model=1\n"));
         QVERIFY(state.endsWith("done\n"));
-        QCOMPARE(RunRigctl(port_, {"l", "SWR"}).output, QString("1.300000"));
+        QCOMPARE(RigctlValues(RunRigctl(port_, {"l", "SWR"}).output), QString("1.3"));
 
         rig_->start();
         QTRY_VERIFY_WITH_TIMEOUT(link_->statusText().contains(u"rig connected"), 10000);

@@ -37,6 +37,9 @@ private Q_SLOTS:
         QTest::newRow("port 0") << QStringList{"127.0.0.1:0", "", "alarm", "5"} << "Listen on";
         QTest::newRow("port 65536")
             << QStringList{"127.0.0.1:65536", "", "alarm", "5"} << "Listen on";
+        QTest::newRow("rig port too high")
+            << QStringList{"127.0.0.1:4534", "rig:70000", "alarm", "5"}
+            << "Rig daemon: the port must be a number from 1 to 65535";
         QTest::newRow("rig without port")
             << QStringList{"127.0.0.1:4534", "localhost", "alarm", "5"} << "Rig daemon";
         QTest::newRow("SWR below 1")
@@ -65,7 +68,7 @@ private Q_SLOTS:
             QVERIFY(store.saves.isEmpty());
             return;
         }
-        QCOMPARE(store.saves.size(), 7);
+        QCOMPARE(store.saves.size(), 8);
         QCOMPARE(store.values["StationLink/Enabled"], QString("true"));
         // What was saved reads back as entered.
         QCOMPARE(StationLinkSettings::Rig.read(store), fields[1].trimmed());
@@ -84,6 +87,9 @@ private Q_SLOTS:
         QTest::newRow("Listen garbage") << "Listen"
                                         << "anywhere"
                                         << "127.0.0.1:4534";
+        QTest::newRow("Listen IPv6 unbracketed, as older files") << "Listen"
+                                                                 << "::1:4534"
+                                                                 << "::1:4534";
         QTest::newRow("Rig missing") << "Rig" << QString() << "localhost:4532";
         QTest::newRow("Rig empty: meter only") << "Rig"
                                                << ""
@@ -100,6 +106,13 @@ private Q_SLOTS:
         QTest::newRow("Count 1000") << "Count"
                                     << "1000"
                                     << "2";
+        QTest::newRow("Hold missing: refuse") << "HoldUntilAcknowledged" << QString() << "true";
+        QTest::newRow("Hold nonsense") << "HoldUntilAcknowledged"
+                                       << "no"
+                                       << "true";
+        QTest::newRow("Hold false") << "HoldUntilAcknowledged"
+                                    << "false"
+                                    << "false";
         QTest::newRow("PowerFloor nan") << "PowerFloor"
                                         << "nan"
                                         << "5";
@@ -122,6 +135,8 @@ private Q_SLOTS:
             got = S::Rig.read(store);
         else if (key == "SwrLimit")
             got = S::SwrLimit.read(store);
+        else if (key == "HoldUntilAcknowledged")
+            got = LowerCaseBoolText(S::HoldUntilAcknowledged.read(store));
         else if (key == "Count")
             got = QString::number(S::Count.read(store));
         else

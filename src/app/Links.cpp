@@ -18,6 +18,7 @@ Links::Links(MeterRun& run, SettingsStore& store, QObject* parent) : QObject(par
     connect(&run, &MeterRun::meterAvailable, &mqtt_, &MqttLink::setMeterAvailable);
     connect(&mqtt_, &MqttLink::stepAlarmRequested, &run, &MeterRun::stepAlarm);
     connect(&mqtt_, &MqttLink::togglePeakRequested, &run, &MeterRun::togglePeak);
+    connect(&station_, &StationLink::protectionChanged, &mqtt_, &MqttLink::setProtection);
     mqtt_.applySettings(store_);
 
     connect(&run, &MeterRun::readingAccepted, &web_, &WebLink::updateReading);

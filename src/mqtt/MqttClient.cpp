@@ -5,11 +5,15 @@
 
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 namespace {
 // MQTT 3.1.1 refusal codes, in the words the window shows.
@@ -31,10 +35,24 @@ QString RefusalText(int rc)
     }
 }
 
+// The last error OpenSSL queued, in its words, and the queue emptied.
+QString OpenSslError()
+{
+    char text[256] = {};
+    const unsigned long e = ERR_peek_last_error();
+    if (e != 0)
+        ERR_error_string_n(e, text, sizeof text);
+    ERR_clear_error();
+    return e ? QString::fromUtf8(text) : QStringLiteral("unknown TLS error");
+}
+
 QString ErrorText(int rc)
 {
     if (rc == MOSQ_ERR_ERRNO)
         return QString::fromLocal8Bit(std::strerror(errno));
+    // libmosquitto 2.0 has no words for this one.
+    if (rc == MOSQ_ERR_KEEPALIVE)
+        return QStringLiteral("no answer to the keep-alive");
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 } // namespace
@@ -156,21 +174,15 @@ void MqttClient::attempt()
         mosquitto_will_set(mosq_, options_.willTopic.constData(),
                            static_cast<int>(options_.willPayload.size()),
                            options_.willPayload.constData(), 1, true);
-    if (!options_.caFile.isEmpty()) {
-        const int rc = mosquitto_tls_set(mosq_, options_.caFile.toLocal8Bit().constData(), nullptr,
-                                         nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            fail(QStringLiteral("the CA file %1 can't be used: %2")
-                     .arg(options_.caFile, ErrorText(rc)));
-            return;
-        }
-    }
+    if (!options_.caFile.isEmpty() && !setUpTls())
+        return;
     setState(State::Connecting);
     qCInfo(lcMqtt) << "connecting to" << brokerText() << "as" << options_.clientId
                    << (options_.caFile.isEmpty() ? "" : "with TLS");
 
     // libmosquitto looks names up with the blocking resolver; do that part
-    // here, in the background, and hand it an address.
+    // here, in the background, and hand it an address. With TLS the name
+    // still checks the broker's certificate: setUpTls() gave it to OpenSSL.
     if (!QHostAddress(options_.host).isNull())
         connectTo(options_.host);
     else
@@ -186,9 +198,61 @@ void MqttClient::hostFound(const QHostInfo& info)
         fail(QStringLiteral("can't find host %1 (%2)").arg(options_.host, info.errorString()));
         return;
     }
-    // TLS checks the certificate against the name, so it gets the name; the
-    // resolver has just answered for it and answers again from its cache.
-    connectTo(options_.caFile.isEmpty() ? info.addresses().constFirst().toString() : options_.host);
+    connectTo(info.addresses().constFirst().toString());
+}
+
+int MqttClient::verifyPeer(int preverified, X509_STORE_CTX* store)
+{
+    const auto* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* self = static_cast<MqttClient*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    if (!preverified && self && self->tlsRefusal_.isEmpty())
+        self->tlsRefusal_ = QStringLiteral("broker's certificate refused: %1")
+                                .arg(QString::fromUtf8(X509_verify_cert_error_string(
+                                    X509_STORE_CTX_get_error(store))));
+    return preverified;
+}
+
+bool MqttClient::setUpTls()
+{
+    // Our own TLS context rather than mosquitto_tls_set(): libmosquitto checks
+    // the certificate against the host it connects to, which is the looked-up
+    // address; OpenSSL checks it here against the name the user gave.
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    if (!ctx) {
+        fail(QStringLiteral("TLS can't be set up: %1").arg(OpenSslError()));
+        return false;
+    }
+    const auto freeCtx = qScopeGuard([ctx] { SSL_CTX_free(ctx); });
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    SSL_CTX_set_options(ctx, SSL_OP_NO_COMPRESSION);
+    if (SSL_CTX_load_verify_locations(ctx, options_.caFile.toLocal8Bit().constData(), nullptr) !=
+        1) {
+        fail(QStringLiteral("the CA file %1 can't be used: %2")
+                 .arg(options_.caFile, OpenSslError()));
+        return false;
+    }
+    X509_VERIFY_PARAM* param = SSL_CTX_get0_param(ctx);
+    const QByteArray host = options_.host.toUtf8();
+    const bool named = QHostAddress(options_.host).isNull()
+                           ? X509_VERIFY_PARAM_set1_host(param, host.constData(), 0) == 1
+                           : X509_VERIFY_PARAM_set1_ip_asc(param, host.constData()) == 1;
+    if (!named) {
+        fail(QStringLiteral("TLS can't check the name %1").arg(options_.host));
+        return false;
+    }
+    SSL_CTX_set_app_data(ctx, this);
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, &MqttClient::verifyPeer);
+    // libmosquitto takes its own reference and frees it with the client;
+    // without its defaults it uses the context as it is.
+    int rc = mosquitto_int_option(mosq_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_void_option(mosq_, MOSQ_OPT_SSL_CTX, ctx);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        fail(QStringLiteral("libmosquitto can't use TLS: %1").arg(ErrorText(rc)));
+        return false;
+    }
+    return true;
 }
 
 void MqttClient::connectTo(const QString& address)
@@ -249,6 +313,10 @@ void MqttClient::settle(int rc)
     const bool lost = rc != MOSQ_ERR_SUCCESS || mosquitto_socket(mosq_) != socket_ || (connack > 0);
     if (lost) {
         QString why = refused_ ? reason_ : ErrorText(rc);
+        if (!refused_ && !tlsRefusal_.isEmpty())
+            why = tlsRefusal_;
+        else if (!refused_ && rc == MOSQ_ERR_TLS)
+            why = QStringLiteral("TLS failed: %1").arg(OpenSslError());
         if (!refused_ && state_ == State::Connected)
             why = QStringLiteral("connection lost (%1)").arg(why);
         fail(why);
@@ -305,6 +373,7 @@ void MqttClient::destroyClient()
     }
     connack_ = -1;
     refused_ = false;
+    tlsRefusal_.clear();
     received_.clear();
 }
 

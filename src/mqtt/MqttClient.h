@@ -10,6 +10,7 @@
 
 struct mosquitto;
 struct mosquitto_message;
+struct x509_store_ctx_st;
 class QHostInfo;
 class QSocketNotifier;
 
@@ -33,7 +34,10 @@ public:
         QString caFile;
         QByteArray willTopic;
         QByteArray willPayload;
-        int keepAliveSeconds = 30;
+        // A connection that stalls without a word is noticed within two
+        // periods: libmosquitto pings after one quiet period and gives up
+        // when the next passes without an answer.
+        int keepAliveSeconds = 15;
     };
 
     static constexpr int FirstPauseMs = 1000;
@@ -78,7 +82,10 @@ private:
     static void onDisconnect(mosquitto* m, void* self, int rc);
     static void onMessage(mosquitto* m, void* self, const mosquitto_message* message);
 
+    static int verifyPeer(int preverified, x509_store_ctx_st* store);
+
     void attempt();
+    bool setUpTls();
     void hostFound(const QHostInfo& info);
     void connectTo(const QString& address);
     void readable();
@@ -105,6 +112,8 @@ private:
     int lookupId_ = -1;
     int socket_ = -1;
     bool refused_ = false;
+    // Why OpenSSL refused the broker's certificate in this attempt.
+    QString tlsRefusal_;
     // What libmosquitto's callbacks saw during the last call, handled after it.
     int connack_ = -1;
     QList<Message> received_;

@@ -40,7 +40,7 @@ void MqttLink::applySettings(SettingsStore& store)
         Q_EMIT statusChanged();
         return;
     }
-    const BrokerAddress broker = *ParseBroker(Broker.read(store));
+    const HostPort broker = *ParseHostPort(Broker.read(store), DefaultPort);
     MqttClient::Options options;
     options.host = broker.host;
     options.port = broker.port;
@@ -76,6 +76,20 @@ void MqttLink::setMeterAvailable(bool available)
     publishAvailability();
 }
 
+void MqttLink::setProtection(bool latched, const QString& reason)
+{
+    protectionLatched_ = latched;
+    protectionReason_ = latched ? reason : QString();
+    publishProtection();
+}
+
+void MqttLink::publishProtection()
+{
+    client_.publish(topics_.protection,
+                    MqttMessages::ProtectionPayload(protectionLatched_, protectionReason_), 1,
+                    true);
+}
+
 QString MqttLink::statusText() const
 {
     switch (client_.state()) {
@@ -97,6 +111,7 @@ QString MqttLink::statusText() const
 void MqttLink::brokerAccepted()
 {
     publishAvailability();
+    publishProtection();
     const QList<MqttMessages::Message> discovery = MqttMessages::Discovery(
         prefix_, QStringLiteral("Vossbridge ") + MqttSettings::HostName(), !discovery_);
     for (const MqttMessages::Message& m : discovery)

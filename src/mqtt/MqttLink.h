@@ -30,6 +30,9 @@ public:
     void updateReading(const StatusRecord& record, qint32 alarmState, bool alarmShown);
     // The port opened (true) or was lost or closed (false).
     void setMeterAvailable(bool available);
+    // The station link's SWR protection latched, with what tripped it, or
+    // was acknowledged; kept retained on <prefix>/protection.
+    void setProtection(bool latched, const QString& reason);
 
     // "MQTT: off", "MQTT: connected to host:1883", "MQTT: retrying in 4 s (...)".
     QString statusText() const;
@@ -48,6 +51,7 @@ private:
     void brokerAccepted();
     void sendReading();
     void publishAvailability();
+    void publishProtection();
     void commandReceived(const QByteArray& topic, const QByteArray& payload);
 
     MqttClient client_;
@@ -58,6 +62,8 @@ private:
     bool discovery_ = true;
     bool commands_ = false;
     bool meterAvailable_ = false;
+    bool protectionLatched_ = false;
+    QString protectionReason_;
 
     StatusRecord record_;
     qint32 alarmState_ = 0;

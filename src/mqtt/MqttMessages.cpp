@@ -24,6 +24,7 @@ Topics::Topics(const QString& prefix)
     power = p + "/power";
     swr = p + "/swr";
     availability = p + "/availability";
+    protection = p + "/protection";
     commands = p + "/cmd/#";
     alarmCommand = p + "/cmd/alarm";
     peakCommand = p + "/cmd/peak";
@@ -48,12 +49,17 @@ QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alar
         {QStringLiteral("range"), FullScaleWatts(record.rangeCode).value_or(0)},
         {QStringLiteral("alarm_setting"), alarmState},
         // The SWR the alarm is set to, null while it is off.
-        {QStringLiteral("alarm_swr"), step && step->threshold > 0
-                                          ? QJsonValue(step->threshold)
-                                          : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("alarm_swr"),
+         step && step->threshold > 0 ? QJsonValue(step->threshold) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("alarm_shown"), alarmShown},
         {QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs)},
     };
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QByteArray ProtectionPayload(bool latched, const QString& reason)
+{
+    const QJsonObject o{{QStringLiteral("latched"), latched}, {QStringLiteral("reason"), reason}};
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 

@@ -23,16 +23,18 @@ struct Topics {
     QByteArray power;
     QByteArray swr;
     QByteArray availability;
+    QByteArray protection;
     QByteArray commands; // the pattern that covers every command
     QByteArray alarmCommand;
     QByteArray peakCommand;
 };
 
-
 // One JSON object per accepted reply. The vector values are null while the
 // meter says they mean nothing.
 QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alarmShown,
                         const QDateTime& time);
+// The SWR protection's latch, retained: {"latched":true,"reason":"..."}.
+QByteArray ProtectionPayload(bool latched, const QString& reason);
 // The plain number for a value topic.
 QByteArray ValuePayload(double value);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "HostPort.h"
 #include "SettingKey.h"
 
 #include <QSysInfo>
@@ -11,52 +12,8 @@
 namespace MqttSettings {
 inline const QString Group = QStringLiteral("Mqtt");
 
-// Where the broker listens: a host name or address and a TCP port.
-struct BrokerAddress {
-    QString host;
-    quint16 port = 1883;
-};
-
-// "host", "host:port", "a.b.c.d:port", "[v6 address]:port"; nothing for a
-// text that is none of these.
-inline std::optional<BrokerAddress> ParseBroker(const QString& text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.contains(u' '))
-        return std::nullopt;
-    QString host = t;
-    QString port;
-    if (t.startsWith(u'[')) {
-        const qsizetype close = t.indexOf(u']');
-        if (close < 0)
-            return std::nullopt;
-        host = t.mid(1, close - 1);
-        const QString rest = t.mid(close + 1);
-        if (!rest.isEmpty() && !rest.startsWith(u':'))
-            return std::nullopt;
-        port = rest.mid(1);
-        if (!host.contains(u':'))
-            return std::nullopt;
-    } else if (t.count(u':') == 1) {
-        host = t.section(u':', 0, 0);
-        port = t.section(u':', 1);
-    } else if (t.count(u':') > 1) {
-        return std::nullopt; // a bare IPv6 address needs brackets to carry a port
-    }
-    if (host.isEmpty())
-        return std::nullopt;
-    BrokerAddress address{host, 1883};
-    if (t.endsWith(u':'))
-        return std::nullopt;
-    if (!port.isEmpty()) {
-        bool ok = false;
-        const uint n = port.toUInt(&ok);
-        if (!ok || n < 1 || n > 65535)
-            return std::nullopt;
-        address.port = static_cast<quint16>(n);
-    }
-    return address;
-}
+// The broker's port when the Broker key names none.
+inline constexpr quint16 DefaultPort = 1883;
 
 // Why a topic prefix can't be used, or an empty text when it can.
 inline QString PrefixProblem(const QString& prefix)
@@ -84,12 +41,13 @@ inline QString HostName()
 
 inline const SettingKey<bool> Enabled{Group, QStringLiteral("Enabled"), false, LowerCaseBool,
                                       LowerCaseBoolText};
-inline const SettingKey<QString> Broker{Group,
-                                        QStringLiteral("Broker"),
-                                        QStringLiteral("localhost:1883"),
-                                        TrimmedText,
-                                        PlainText,
-                                        [](QString t) { return ParseBroker(t).has_value(); }};
+inline const SettingKey<QString> Broker{
+    Group,
+    QStringLiteral("Broker"),
+    QStringLiteral("localhost:1883"),
+    TrimmedText,
+    PlainText,
+    [](QString t) { return ParseHostPort(t, DefaultPort).has_value(); }};
 inline const SettingKey<QString> ClientId{
     Group,
     QStringLiteral("ClientId"),

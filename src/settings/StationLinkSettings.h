@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "HostPort.h"
 #include "SettingKey.h"
 
 #include <QRegularExpression>
@@ -10,28 +11,6 @@
 // their names and texts stay as they are.
 namespace StationLinkSettings {
 inline const QString Group = QStringLiteral("StationLink");
-
-// "host:port" split at the last colon; nothing when either part makes no
-// sense. "[::1]:4534" names an IPv6 address.
-struct Endpoint {
-    QString host;
-    quint16 port = 0;
-};
-inline std::optional<Endpoint> ParseEndpoint(const QString& text)
-{
-    const QString t = text.trimmed();
-    const qsizetype colon = t.lastIndexOf(u':');
-    if (colon <= 0)
-        return std::nullopt;
-    QString host = t.left(colon);
-    if (host.startsWith(u'[') && host.endsWith(u']'))
-        host = host.mid(1, host.size() - 2);
-    bool ok = false;
-    const uint port = t.mid(colon + 1).toUInt(&ok);
-    if (!ok || port == 0 || port > 65535 || host.isEmpty() || host.contains(u' '))
-        return std::nullopt;
-    return Endpoint{host, static_cast<quint16>(port)};
-}
 
 // The address to listen on: "localhost" or a numeric IPv4 or IPv6 address.
 inline bool IsListenAddress(const QString& host)
@@ -53,7 +32,7 @@ inline bool IsListenAddress(const QString& host)
 }
 inline std::optional<QString> ListenText(const QString& text)
 {
-    const auto e = ParseEndpoint(text);
+    const auto e = ParseHostPort(text);
     if (!e || !IsListenAddress(e->host))
         return std::nullopt;
     return text.trimmed();
@@ -66,7 +45,7 @@ inline std::optional<QString> RigText(const QString& text)
         return std::nullopt;
     if (text.trimmed().isEmpty())
         return QString(QLatin1String(""));
-    if (!ParseEndpoint(text))
+    if (!ParseHostPort(text))
         return std::nullopt;
     return text.trimmed();
 }
@@ -93,6 +72,10 @@ inline const SettingKey<bool> Protection{Group, QStringLiteral("Protection"), fa
                                          LowerCaseBoolText};
 inline const SettingKey<QString> SwrLimit{Group, QStringLiteral("SwrLimit"),
                                           QStringLiteral("alarm"), SwrLimitText, PlainText};
+// While the SWR alarm is latched, refuse every request to key the rig until
+// the operator acknowledges; false lets it through and only logs it.
+inline const SettingKey<bool> HoldUntilAcknowledged{Group, QStringLiteral("HoldUntilAcknowledged"),
+                                                    true, LowerCaseBool, LowerCaseBoolText};
 // Watts of forward power below which a high SWR is no danger (tuning, idle).
 inline const SettingKey<double> PowerFloor{Group,
                                            QStringLiteral("PowerFloor"),

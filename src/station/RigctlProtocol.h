@@ -22,6 +22,7 @@ enum Error {
     TimedOut = 5,         // RIG_ETIMEOUT
     IoError = 6,          // RIG_EIO
     ProtocolError = 8,    // RIG_EPROTO
+    Rejected = 9,         // RIG_ERJCTED
     NotAvailable = 11,    // RIG_ENAVAIL
 };
 

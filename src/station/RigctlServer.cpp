@@ -5,6 +5,7 @@
 #include "StationLog.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 using namespace Rigctl;
 
@@ -38,6 +39,49 @@ void RigctlServer::close()
         Q_EMIT clientsChanged();
 }
 
+void RigctlServer::setRelay(RigRelay* relay)
+{
+    if (relay_)
+        relay_->disconnect(this);
+    relay_ = relay;
+    if (relay_)
+        connect(relay_, &RigRelay::stateChanged, this, &RigctlServer::relayStateChanged);
+    relayStateChanged();
+}
+
+bool RigctlServer::rigBeingReached() const
+{
+    return relay_ && !relay_->dumpState() && relay_->state() != RigRelay::State::Connected;
+}
+
+void RigctlServer::relayStateChanged()
+{
+    if (rigBeingReached())
+        return;
+    const QList<QTcpSocket*> sockets = clients_.keys();
+    for (QTcpSocket* s : sockets)
+        releaseHeld(s);
+}
+
+void RigctlServer::releaseHeld(QTcpSocket* socket)
+{
+    auto it = clients_.find(socket);
+    if (it == clients_.end() || !it->held)
+        return;
+    const Command command = *std::exchange(it->held, std::nullopt);
+    it->waiting = false;
+    if (rigBeingReached())
+        qCInfo(lcStation).noquote() << "rig daemon still not reached; client" << peerText(socket)
+                                    << "gets the meter-only answers";
+    answerOpening(socket, *it, command);
+    handleLines(socket);
+}
+
+QString RigctlServer::peerText(const QTcpSocket* socket)
+{
+    return socket->peerAddress().toString() + u':' + QString::number(socket->peerPort());
+}
+
 void RigctlServer::setReading(const StatusRecord& record)
 {
     haveReading_ = record.received;
@@ -54,7 +98,9 @@ void RigctlServer::onNewConnection()
             continue;
         }
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        clients_.insert(socket, Client());
+        Client client;
+        client.since.start();
+        clients_.insert(socket, client);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this,
                 [this, socket] { onDisconnected(socket); });
@@ -149,6 +195,17 @@ QByteArray RigctlServer::dumpState(const Command& command, bool chkVfo) const
     return command.longName() + ':' + command.separator + state + "RPRT 0\n";
 }
 
+void RigctlServer::answerOpening(QTcpSocket* socket, Client& client, const Command& command)
+{
+    if (command.is("chk_vfo")) {
+        client.chkVfo = true;
+        const QByteArray value = relay_ && relay_->vfoMode() ? "1" : "0";
+        reply(socket, client, (command.extended() ? "ChkVFO: " + value : value) + '\n');
+    } else {
+        reply(socket, client, dumpState(command, client.chkVfo));
+    }
+}
+
 bool RigctlServer::handleLine(QTcpSocket* socket, Client& client, const QByteArray& line)
 {
     Command command;
@@ -167,14 +224,18 @@ bool RigctlServer::handleLine(QTcpSocket* socket, Client& client, const QByteArr
     case ParseResult::Command:
         break;
     }
-    if (command.is("chk_vfo")) {
-        client.chkVfo = true;
-        const QByteArray value = vfoMode ? "1" : "0";
-        reply(socket, client, (command.extended() ? "ChkVFO: " + value : value) + '\n');
-        return !client.dropping;
-    }
-    if (command.is("dump_state")) {
-        reply(socket, client, dumpState(command, client.chkVfo));
+    if (command.is("chk_vfo") || command.is("dump_state")) {
+        // A client reads these once, as it opens, and keeps them for its
+        // whole session: a client that comes while the rig's daemon is still
+        // being reached (both started together) waits for the daemon's own.
+        const qint64 left = openingHoldMs_ - client.since.elapsed();
+        if (rigBeingReached() && left > 0) {
+            client.held = command;
+            client.waiting = true;
+            QTimer::singleShot(int(left), socket, [this, socket] { releaseHeld(socket); });
+            return false;
+        }
+        answerOpening(socket, client, command);
         return !client.dropping;
     }
     if (command.is("get_level")) {
@@ -189,9 +250,19 @@ bool RigctlServer::handleLine(QTcpSocket* socket, Client& client, const QByteArr
         reply(socket, client, ErrorAnswer(command, NotAvailable));
         return !client.dropping;
     }
-    if (command.is("set_ptt") && command.args.back() != "0")
-        Q_EMIT keyRequested(socket->peerAddress().toString() + u':' +
-                            QString::number(socket->peerPort()));
+    if (command.is("set_ptt")) {
+        bool number = false;
+        const int ptt = command.args.back().toInt(&number);
+        // Anything but a plain 0 may key the rig.
+        if (!number || ptt != 0) {
+            Q_EMIT keyRequested(peerText(socket));
+            if (keyingRefused_) {
+                Q_EMIT keyRefused(peerText(socket));
+                reply(socket, client, ErrorAnswer(command, Rejected));
+                return !client.dropping;
+            }
+        }
+    }
     client.waiting = true;
     relay_->send(command, socket, [this, socket](const QByteArray& answer) {
         auto it = clients_.find(socket);

@@ -16,11 +16,22 @@ StationLink::StationLink(QObject* parent) : QObject(parent)
     listenRetry_.setSingleShot(true);
     connect(&listenRetry_, &QTimer::timeout, this, &StationLink::listenNow);
     connect(&server_, &RigctlServer::clientsChanged, this, &StationLink::updateStatus);
-    connect(&server_, &RigctlServer::keyRequested, this, [this](const QString& peer) {
-        if (protection_.latched())
-            qCWarning(lcStation).noquote()
-                << "client" << peer << "keys the rig while the SWR alarm is latched";
-    });
+    connect(&server_, &RigctlServer::keyRequested, this, &StationLink::keyRequested);
+}
+
+void StationLink::keyRequested(const QString& peer)
+{
+    if (!protection_.latched())
+        return;
+    if (!server_.keyingRefused()) {
+        qCWarning(lcStation).noquote()
+            << "client" << peer << "keys the rig while the SWR alarm is latched";
+        return;
+    }
+    ++refusedKeyings_;
+    qCWarning(lcStation).noquote()
+        << "refused client" << peer << "keying the rig while the SWR alarm is latched";
+    updateStatus();
 }
 
 StationLink::~StationLink()
@@ -49,6 +60,8 @@ void StationLink::applySettings(SettingsStore& store)
     p.powerFloor = S::PowerFloor.read(store);
     p.count = S::Count.read(store);
     protection_.setSettings(p);
+    holdUntilAcknowledged_ = S::HoldUntilAcknowledged.read(store);
+    server_.setKeyingRefused(protection_.latched() && holdUntilAcknowledged_);
 
     const bool enabled = S::Enabled.read(store);
     const QString listen = S::Listen.read(store);
@@ -71,7 +84,7 @@ void StationLink::applySettings(SettingsStore& store)
         rigText_ = rig;
         server_.setRelay(nullptr);
         relay_.reset();
-        if (const auto e = S::ParseEndpoint(rig)) {
+        if (const auto e = ParseHostPort(rig)) {
             relay_ = std::make_unique<RigRelay>(e->host, e->port);
             if (answerTimeoutMs_ > 0)
                 relay_->setAnswerTimeout(answerTimeoutMs_);
@@ -89,7 +102,7 @@ void StationLink::applySettings(SettingsStore& store)
 
 void StationLink::listenNow()
 {
-    const auto e = StationLinkSettings::ParseEndpoint(listenText_);
+    const auto e = ParseHostPort(listenText_);
     if (!e)
         return;
     const QHostAddress address =
@@ -124,7 +137,12 @@ void StationLink::updateReading(const StatusRecord& record, qint32 alarmState)
         relay_->unkey();
     else
         qCWarning(lcStation) << "no rig daemon named: the rig could not be unkeyed";
+    refusedKeyings_ = 0;
+    // A client keying again each transmit period would otherwise put power
+    // into the fault every period until someone looks.
+    server_.setKeyingRefused(holdUntilAcknowledged_);
     Q_EMIT alarmLatched(text);
+    Q_EMIT protectionChanged(true, text);
     updateStatus();
 }
 
@@ -132,8 +150,12 @@ void StationLink::acknowledgeAlarm()
 {
     if (!protection_.latched())
         return;
-    qCInfo(lcStation) << "SWR alarm acknowledged";
+    qCInfo(lcStation) << "SWR alarm acknowledged after" << refusedKeyings_
+                      << "refused keyings; clients may key again";
     protection_.acknowledge();
+    server_.setKeyingRefused(false);
+    refusedKeyings_ = 0;
+    Q_EMIT protectionChanged(false, QString());
     updateStatus();
 }
 
@@ -165,8 +187,13 @@ QString StationLink::statusText() const
                        .arg(listenText_, rig)
                        .arg(n)
                        .arg(n == 1 ? QString() : QStringLiteral("s"));
-    if (protection_.latched())
+    if (protection_.latched()) {
         text += QStringLiteral(", SWR alarm latched");
+        if (server_.keyingRefused())
+            text += QStringLiteral(", %1 keying%2 refused")
+                        .arg(refusedKeyings_)
+                        .arg(refusedKeyings_ == 1 ? QString() : QStringLiteral("s"));
+    }
     return text;
 }
 

@@ -33,6 +33,9 @@ public:
     bool isEnabled() const { return enabled_; }
     // What tripped the SWR protection, until acknowledged; empty otherwise.
     QString latchedAlarm() const { return protection_.alarmText(); }
+    bool isAlarmLatched() const { return protection_.latched(); }
+    // Requests to key the rig refused since the alarm latched.
+    int refusedKeyings() const { return refusedKeyings_; }
     void acknowledgeAlarm();
 
     // The port actually listened on (0 when not listening).
@@ -43,10 +46,14 @@ public:
 Q_SIGNALS:
     void statusChanged();
     void alarmLatched(const QString& text);
+    // The SWR alarm latched (with what tripped it) or was acknowledged
+    // (false, empty reason): for the window's banner, MQTT and the web page.
+    void protectionChanged(bool latched, const QString& reason);
 
 private:
     void listenNow();
     void updateStatus();
+    void keyRequested(const QString& peer);
 
     RigctlServer server_;
     std::unique_ptr<RigRelay> relay_;
@@ -55,6 +62,8 @@ private:
     int nextListenPauseMs_ = 1000;
     int answerTimeoutMs_ = 0;
     bool enabled_ = false;
+    bool holdUntilAcknowledged_ = true;
+    int refusedKeyings_ = 0;
     QString listenText_;
     QString rigText_;
     QString listenError_;

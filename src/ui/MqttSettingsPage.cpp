@@ -104,9 +104,11 @@ bool MqttSettingsPage::apply()
     const QString prefix = prefix_->text().trimmed();
 
     QString why;
-    if (!ParseBroker(broker))
-        why = tr("The broker must be a host name or address with an optional port, as in "
-                 "localhost:1883 or [::1]:1883.");
+    QString addressProblem;
+    if (!ParseHostPort(broker, DefaultPort, &addressProblem))
+        why = tr("Broker: %1; give a host name or address with an optional port, as in "
+                 "localhost:1883 or [::1]:1883.")
+                  .arg(addressProblem);
     else if (clientId.isEmpty())
         why = tr("The client id is empty.");
     else if (!caFile.isEmpty() && !QFileInfo(caFile).isReadable())

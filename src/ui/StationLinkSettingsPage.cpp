@@ -23,6 +23,8 @@ StationLinkSettingsPage::StationLinkSettingsPage(SettingsStore& store, QWidget* 
     rig_->setPlaceholderText(tr("empty: no rig, meter only"));
     rig_->setToolTip(tr("host:port of the rig's own rigctld, e.g. localhost:4532"));
     protection_ = new QCheckBox(tr("Unkey the rig on high SWR"));
+    hold_ = new QCheckBox(tr("Refuse keying until the alarm is acknowledged"));
+    hold_->setObjectName(QStringLiteral("HoldUntilAcknowledged"));
     swrLimit_ = new QLineEdit;
     swrLimit_->setToolTip(tr("\"alarm\" for the meter's alarm setting, or an SWR such as 2.0"));
     powerFloor_ = new QLineEdit;
@@ -37,6 +39,7 @@ StationLinkSettingsPage::StationLinkSettingsPage(SettingsStore& store, QWidget* 
     form->addRow(tr("Listen on:"), listen_);
     form->addRow(tr("Rig daemon:"), rig_);
     form->addRow(protection_);
+    form->addRow(hold_);
     form->addRow(tr("SWR limit:"), swrLimit_);
     form->addRow(tr("Power floor (W):"), powerFloor_);
     form->addRow(tr("Replies over the limit:"), count_);
@@ -46,6 +49,7 @@ StationLinkSettingsPage::StationLinkSettingsPage(SettingsStore& store, QWidget* 
     listen_->setText(S::Listen.read(store));
     rig_->setText(S::Rig.read(store));
     protection_->setChecked(S::Protection.read(store));
+    hold_->setChecked(S::HoldUntilAcknowledged.read(store));
     swrLimit_->setText(S::SwrLimit.read(store));
     powerFloor_->setText(S::PowerFloor.toText(S::PowerFloor.read(store)));
     count_->setValue(S::Count.read(store));
@@ -62,11 +66,17 @@ bool StationLinkSettingsPage::apply()
     const QString rig =
         rig_->text().trimmed().isEmpty() ? QString(QLatin1String("")) : rig_->text();
     QString why;
+    QString listenProblem;
+    QString rigProblem;
     const std::optional<double> floor = S::PowerFloor.fromText(powerFloor_->text());
-    if (!S::Listen.fromText(listen_->text()))
+    if (!ParseHostPort(listen_->text(), 0, &listenProblem))
+        why = tr("Listen on: %1; give a numeric address and a port, e.g. 127.0.0.1:4534.")
+                  .arg(listenProblem);
+    else if (!S::Listen.fromText(listen_->text()))
         why = tr("Listen on: give a numeric address and a port, e.g. 127.0.0.1:4534.");
-    else if (!S::Rig.fromText(rig))
-        why = tr("Rig daemon: give host:port, e.g. localhost:4532, or leave it empty.");
+    else if (!S::Rig.fromText(rig) && !ParseHostPort(rig, 0, &rigProblem))
+        why = tr("Rig daemon: %1; give host:port, e.g. localhost:4532, or leave it empty.")
+                  .arg(rigProblem);
     else if (!S::SwrLimit.fromText(swrLimit_->text()))
         why = tr("SWR limit: \"alarm\" or a number of at least 1.");
     else if (!floor || !S::PowerFloor.sensible(*floor))
@@ -79,6 +89,7 @@ bool StationLinkSettingsPage::apply()
         S::Listen.text(*S::Listen.fromText(listen_->text())),
         S::Rig.text(*S::Rig.fromText(rig)),
         S::Protection.text(protection_->isChecked()),
+        S::HoldUntilAcknowledged.text(hold_->isChecked()),
         S::SwrLimit.text(*S::SwrLimit.fromText(swrLimit_->text())),
         S::PowerFloor.text(*floor),
         S::Count.text(count_->value()),

@@ -31,6 +31,7 @@ private:
     QLineEdit* listen_ = nullptr;
     QLineEdit* rig_ = nullptr;
     QCheckBox* protection_ = nullptr;
+    QCheckBox* hold_ = nullptr;
     QLineEdit* swrLimit_ = nullptr;
     QLineEdit* powerFloor_ = nullptr;
     QSpinBox* count_ = nullptr;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "PortHold.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
@@ -10,23 +12,20 @@
 #include <QTest>
 #include <unistd.h>
 
-// Debian's mosquitto broker on a loopback port picked here, with a config
-// file (and, when asked, a password file) in a scratch folder.
+// Debian's mosquitto broker on a loopback port held for it (PortHold), with
+// a config file (and, when asked, a password file) in a scratch folder.
 class MosquittoBroker {
 public:
-    // A free loopback port: the kernel's pick for port 0.
-    static quint16 freePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        return probe.serverPort();
-    }
-
     // Only these users, each with its password, when `users` is not empty.
-    explicit MosquittoBroker(const QList<QPair<QString, QString>>& users = {}, quint16 port = 0)
-        : port_(port ? port : freePort())
+    // `port`: one the caller holds; `listenerOptions`: lines for the
+    // listener, such as certfile and keyfile for TLS.
+    explicit MosquittoBroker(const QList<QPair<QString, QString>>& users = {}, quint16 port = 0,
+                             const QString& listenerOptions = {})
+        : port_(port ? port : hold_.port())
     {
-        QString config = QStringLiteral("listener %1 127.0.0.1\npersistence false\n").arg(port_);
+        QString config = QStringLiteral("listener %1 127.0.0.1\n%2persistence false\n")
+                             .arg(port_)
+                             .arg(listenerOptions);
         if (geteuid() == 0)
             config += QStringLiteral("user root\n");
         if (users.isEmpty()) {
@@ -55,13 +54,14 @@ public:
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.setStandardOutputFile(dir_.filePath(QStringLiteral("log")), QIODevice::Append);
         process_.start();
+        process_.waitForStarted(5000);
         return QTest::qWaitFor(
                    [this] {
                        if (process_.state() == QProcess::NotRunning)
                            return true;
                        QTcpSocket socket;
                        socket.connectToHost(QHostAddress::LocalHost, port_);
-                       return socket.waitForConnected(200);
+                       return socket.waitForConnected(200) && socket.localPort() != port_;
                    },
                    10000) &&
                process_.state() == QProcess::Running;
@@ -87,8 +87,56 @@ public:
 
 private:
     QTemporaryDir dir_;
+    PortHold hold_;
     quint16 port_;
     QProcess process_;
+};
+
+// Certificates made with openssl for a broker on TLS: an authority, the
+// broker's certificate for the name "localhost" alone, signed by it, and a
+// second authority that signed nothing of the broker's.
+class TestCertificates {
+public:
+    TestCertificates()
+    {
+        const auto openssl = [](const QStringList& arguments) {
+            QProcess p;
+            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p.start(QStringLiteral("openssl"), arguments);
+            return p.waitForFinished(30000) && p.exitCode() == 0;
+        };
+        const QStringList key{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                              "-nodes"};
+        made_ = true;
+        for (const char* ca : {"ca", "other-ca"})
+            made_ = made_ && openssl(QStringList{"req", "-x509"} + key +
+                                     QStringList{"-keyout", path(ca) + ".key", "-out",
+                                                 path(ca) + ".pem", "-days", "2", "-subj",
+                                                 QStringLiteral("/CN=Vossbridge test %1").arg(ca)});
+        QFile names(path("names"));
+        made_ = made_ && names.open(QIODevice::WriteOnly) &&
+                names.write("subjectAltName=DNS:localhost\n") > 0;
+        names.close();
+        made_ = made_ &&
+                openssl(QStringList{"req"} + key +
+                        QStringList{"-keyout", path("broker.key"), "-out", path("broker.csr"),
+                                    "-subj", "/CN=localhost"}) &&
+                openssl({"x509", "-req", "-in", path("broker.csr"), "-CA", path("ca.pem"), "-CAkey",
+                         path("ca.key"), "-CAcreateserial", "-out", path("broker.pem"), "-days",
+                         "2", "-extfile", path("names")});
+    }
+    bool made() const { return made_; }
+    QString path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
+    // The broker's listener lines.
+    QString listenerOptions() const
+    {
+        return QStringLiteral("certfile %1\nkeyfile %2\n")
+            .arg(path("broker.pem"), path("broker.key"));
+    }
+
+private:
+    QTemporaryDir dir_;
+    bool made_ = false;
 };
 
 // One message as mosquitto_sub printed it.
