@@ -27,6 +27,7 @@ Links::Links(MeterRun& run, SettingsStore& store, QObject* parent) : QObject(par
             [this, &run] { web_.setHostLinked(run.hostLinked()); });
     connect(&web_, &WebLink::stepAlarmRequested, &run, &MeterRun::stepAlarm);
     connect(&web_, &WebLink::togglePeakRequested, &run, &MeterRun::togglePeak);
+    connect(&station_, &StationLink::protectionChanged, &web_, &WebLink::setProtectionAlarm);
     web_.setMeterAvailable(run.isMeterAvailable());
     web_.setHostLinked(run.hostLinked());
     web_.applySettings(store_);

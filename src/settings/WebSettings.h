@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "HostPort.h"
 #include "SettingKey.h"
 #include "StationLinkSettings.h"
 
@@ -14,10 +15,10 @@ inline const QString Group = QStringLiteral("Web");
 
 // The one place the listen address is read: "127.0.0.1:8734", "0.0.0.0:8734"
 // (every IPv4 address), "[::]:8734" (every address).
-using Endpoint = StationLinkSettings::Endpoint;
+using Endpoint = HostPort;
 inline std::optional<Endpoint> ParseListen(const QString& text)
 {
-    const auto e = StationLinkSettings::ParseEndpoint(text);
+    const auto e = ParseHostPort(text);
     if (!e || !StationLinkSettings::IsListenAddress(e->host))
         return std::nullopt;
     return e;
@@ -41,14 +42,12 @@ inline QString PageAddress(const QString& listen, const QString& token)
     const auto e = ParseListen(listen);
     if (!e)
         return {};
-    QString host = e->host;
-    if (host == u"0.0.0.0" || host == u"::")
-        host = QSysInfo::machineHostName();
-    else if (host.contains(u':'))
-        host = u'[' + host + u']';
+    HostPort shown = *e;
+    if (shown.host == u"0.0.0.0" || shown.host == u"::")
+        shown.host = QSysInfo::machineHostName();
     const QString query =
         IsLoopback(e->host) || token.isEmpty() ? QString() : QStringLiteral("?token=") + token;
-    return QStringLiteral("http://%1:%2/%3").arg(host).arg(e->port).arg(query);
+    return QStringLiteral("http://%1/%2").arg(HostPortText(shown), query);
 }
 
 inline constexpr int TokenLength = 32;
