@@ -87,7 +87,7 @@ void MqttClient::start(const Options& options)
 {
     stop();
     options_ = options;
-    pauseMs_ = 0;
+    pause_.reset();
     attempt();
 }
 
@@ -302,7 +302,7 @@ void MqttClient::settle(int rc)
     const int connack = std::exchange(connack_, -1);
     if (connack == 0) {
         connectTimer_.stop();
-        pauseMs_ = 0;
+        pause_.reset();
         reason_.clear();
         qCInfo(lcMqtt) << "connected to" << brokerText();
     } else if (connack > 0) {
@@ -338,10 +338,10 @@ void MqttClient::fail(const QString& why)
 {
     destroyClient();
     reason_ = why;
-    pauseMs_ = pauseMs_ == 0 ? FirstPauseMs : std::min(2 * pauseMs_, LongestPauseMs);
+    const int pause = pause_.next();
     qCWarning(lcMqtt).noquote() << "broker" << brokerText() << why << "- retrying in"
-                                << pauseMs_ / 1000 << "s";
-    retryTimer_.start(pauseMs_);
+                                << pause / 1000 << "s";
+    retryTimer_.start(pause);
     setState(State::Retrying);
 }
 

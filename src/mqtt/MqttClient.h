@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "RetryPause.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -40,9 +42,6 @@ public:
         int keepAliveSeconds = 15;
     };
 
-    static constexpr int FirstPauseMs = 1000;
-    static constexpr int LongestPauseMs = 30000;
-
     explicit MqttClient(QObject* parent = nullptr);
     ~MqttClient() override;
 
@@ -64,7 +63,7 @@ public:
     // password"); empty while connected.
     QString reason() const { return reason_; }
     // The pause before the next attempt while Retrying.
-    int retryPauseMs() const { return pauseMs_; }
+    int retryPauseMs() const { return pause_.current(); }
     QString brokerText() const;
 
     // How long the broker may take to accept a connection before the
@@ -107,7 +106,7 @@ private:
     Options options_;
     State state_ = State::Off;
     QString reason_;
-    int pauseMs_ = 0;
+    RetryPause pause_;
     int connectTimeoutMs_ = 10000;
     int lookupId_ = -1;
     int socket_ = -1;

@@ -9,7 +9,7 @@ RigRelay::RigRelay(const QString& host, quint16 port, QObject* parent)
     answerTimer_.setSingleShot(true);
     answerTimer_.setInterval(DefaultAnswerTimeoutMs);
     retryTimer_.setSingleShot(true);
-    retryTimer_.setInterval(FirstPauseMs);
+    retryTimer_.setInterval(RetryPause::FirstMs);
     connect(&answerTimer_, &QTimer::timeout, this, &RigRelay::onTimeout);
     connect(&retryTimer_, &QTimer::timeout, this, &RigRelay::connectNow);
     connect(&socket_, &QTcpSocket::connected, this, &RigRelay::onConnected);
@@ -55,8 +55,7 @@ void RigRelay::onLost()
     answerTimer_.stop();
     received_.clear();
     failAll(Rigctl::IoError);
-    const int pause = nextPauseMs_;
-    nextPauseMs_ = std::min(nextPauseMs_ * 2, LongestPauseMs);
+    const int pause = pause_.next();
     // Said once per loss, not once per attempt.
     if (state_ != State::Retrying)
         qCInfo(lcStation).noquote()
@@ -161,7 +160,7 @@ void RigRelay::finish(const QByteArray& answer)
             dumpState_ = Rigctl::WithMeterLevels(answer);
             if (!dumpState_)
                 qCWarning(lcStation) << "rig daemon's \\dump_state has an unknown layout";
-            nextPauseMs_ = FirstPauseMs;
+            pause_.reset();
             qCInfo(lcStation).noquote()
                 << "rig daemon" << host_ + u':' + QString::number(port_) << "connected";
             setState(State::Connected);

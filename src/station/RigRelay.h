@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "RetryPause.h"
 #include "RigctlProtocol.h"
 
 #include <QByteArray>
@@ -23,8 +24,6 @@ public:
     using Answer = std::function<void(const QByteArray& answer)>;
 
     static constexpr int DefaultAnswerTimeoutMs = 3000;
-    static constexpr int FirstPauseMs = 1000;
-    static constexpr int LongestPauseMs = 30000;
     // An answer longer than this is no rigctld answer.
     static constexpr qsizetype MaxAnswerLength = 1 << 20;
 
@@ -77,7 +76,7 @@ private:
     QTcpSocket socket_;
     QTimer answerTimer_;
     QTimer retryTimer_;
-    int nextPauseMs_ = FirstPauseMs;
+    RetryPause pause_;
     State state_ = State::Connecting;
     bool vfoMode_ = false;
     std::optional<QByteArray> dumpState_;

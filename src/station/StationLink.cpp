@@ -8,7 +8,6 @@
 #include <QHostAddress>
 
 namespace {
-constexpr int LongestListenPauseMs = 30000;
 }
 
 StationLink::StationLink(QObject* parent) : QObject(parent)
@@ -94,7 +93,7 @@ void StationLink::applySettings(SettingsStore& store)
     }
     if (listen != listenText_ || !server_.isListening()) {
         listenText_ = listen;
-        nextListenPauseMs_ = 1000;
+        listenPause_.reset();
         listenNow();
     }
     updateStatus();
@@ -116,8 +115,7 @@ void StationLink::listenNow()
         listenError_ =
             error.contains(u"in use", Qt::CaseInsensitive) ? QStringLiteral("port in use") : error;
         // Whoever holds the port may let it go: try again, less and less often.
-        listenRetry_.start(nextListenPauseMs_);
-        nextListenPauseMs_ = std::min(nextListenPauseMs_ * 2, LongestListenPauseMs);
+        listenRetry_.start(listenPause_.next());
     }
     updateStatus();
 }

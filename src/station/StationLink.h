@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "RetryPause.h"
 #include "RigctlServer.h"
 #include "StatusReply.h"
 #include "SwrProtection.h"
@@ -59,7 +60,7 @@ private:
     std::unique_ptr<RigRelay> relay_;
     SwrProtection protection_;
     QTimer listenRetry_;
-    int nextListenPauseMs_ = 1000;
+    RetryPause listenPause_;
     int answerTimeoutMs_ = 0;
     bool enabled_ = false;
     bool holdUntilAcknowledged_ = true;
