@@ -6,10 +6,23 @@
 #include <cmath>
 
 namespace {
-QLocale Plain(QLocale locale)
+// The locale without group separators, made once for the locale in use:
+// several readings are formatted every tick, and each copy with other options
+// would allocate. Widgets live on one thread, and so does this.
+const QLocale& Plain(const QLocale& locale)
 {
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale;
+    static QLocale last(QLocale::c());
+    static QLocale plain = [] {
+        QLocale c(QLocale::c());
+        c.setNumberOptions(QLocale::OmitGroupSeparator);
+        return c;
+    }();
+    if (!(locale == last)) {
+        last = locale;
+        plain = locale;
+        plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    }
+    return plain;
 }
 
 // -0 shows as 0.
