@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QSysInfo>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 const QString Forty = QStringLiteral("1234567890123456789012345678901234567890");
@@ -34,6 +36,13 @@ qint64 DeadPid()
     p.start(QStringLiteral("true"), {});
     p.waitForFinished();
     return p.processId() > 0 ? p.processId() : 999999;
+}
+
+// Saving replaces the file, so a new file number means it was written.
+ino_t FileNumber(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
 QByteArray LockText(qint64 pid)
@@ -153,6 +162,31 @@ private Q_SLOTS:
             QVERIFY(holder.waitForFinished());
         }
         QFile::remove(lock);
+    }
+
+    void storeOfWhatTheFileHolds_data()
+    {
+        QTest::addColumn<QByteArray>("edited"); // by hand, after the store read the file
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("the same value") << QByteArray() << "50" << false;
+        QTest::newRow("another value") << QByteArray() << "80" << true;
+        QTest::newRow("edited since read")
+            << QByteArray("[StartUp]\nPollrate=800\n") << "50" << true;
+    }
+    void storeOfWhatTheFileHolds()
+    {
+        QFETCH(QByteArray, edited);
+        QFETCH(QString, saved);
+        QFETCH(bool, written);
+        WriteFile(IniPath(), "[StartUp]\nPollrate=50\n");
+        IniSettingsStore store;
+        if (!edited.isEmpty())
+            WriteFile(IniPath(), edited);
+        const ino_t before = FileNumber(IniPath());
+        store.save({{QStringLiteral("StartUp"), QStringLiteral("Pollrate"), saved}});
+        QCOMPARE(FileNumber(IniPath()) != before, written);
+        QCOMPARE(QSettings(IniPath(), QSettings::IniFormat).value("StartUp/Pollrate"), saved);
     }
 
     void ownerOnly_data()

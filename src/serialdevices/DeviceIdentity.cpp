@@ -60,7 +60,7 @@ DeviceIdentity IdentityOf(const QString& path, const SerialDeviceList& list)
     const QString target = QFileInfo(path).canonicalFilePath();
     if (target.isEmpty())
         return {};
-    const SerialDevices devices = list.devices();
+    const SerialDevices devices = list.mayList(target) ? list.devices() : SerialDevices();
     for (const SerialDevice& device : devices) {
         if (QFileInfo(device.path).canonicalFilePath() == target)
             return IdentityOf(device);

@@ -35,6 +35,14 @@ SerialDeviceList::SerialDeviceList(QString byIdDir)
     : SerialDeviceList(&SerialDeviceList::systemDevices, std::move(byIdDir),
                        &SerialDeviceList::systemStamp)
 {
+    system_ = true;
+}
+
+bool SerialDeviceList::mayList(const QString& canonicalPath) const
+{
+    // The system lists the terminals sysfs knows, each under its /dev name.
+    return !system_ ||
+           QFileInfo::exists(QStringLiteral("/sys/class/tty/") + canonicalPath.section(u'/', -1));
 }
 
 SerialDeviceList::SerialDeviceList(Source source, QString byIdDir, Stamp stamp)

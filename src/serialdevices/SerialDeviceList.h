@@ -25,6 +25,10 @@ public:
     SerialDeviceList(Source source, QString byIdDir, Stamp stamp = {});
 
     SerialDevices devices() const { return source_(byIdDir_); }
+    // False when the system's list can't hold the device at `canonicalPath`
+    // (no terminal of that name in sysfs, as for a pseudo-terminal), so that
+    // looking one device up needs no listing of all of them.
+    bool mayList(const QString& canonicalPath) const;
     const QString& byIdDir() const { return byIdDir_; }
     // Empty where no stamp is known: then only listing tells.
     QStringList stamp() const { return stamp_ ? stamp_(byIdDir_) : QStringList(); }
@@ -43,6 +47,7 @@ private:
     Source source_;
     QString byIdDir_;
     Stamp stamp_;
+    bool system_ = false;
 };
 
 // This user may open `path` for reading and writing.

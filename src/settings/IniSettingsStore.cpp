@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -91,19 +92,31 @@ void IniSettingsStore::save(const QList<StoredText>& texts)
     // permissions, so a file made owner-only before the first write is never
     // readable by others, not even for a moment.
     const QString name = settings_.fileName();
-    if (!QFileInfo::exists(name)) {
+    // Every activation stores the port and the poll period again; a write of
+    // what the file already holds would only cost a file sync, slow on an SD
+    // card, before the first poll. The sync first takes in edits made to the
+    // file since it was read, and writes nothing when nothing is pending.
+    settings_.sync();
+    const bool unchanged =
+        QFileInfo::exists(name) && std::all_of(texts.begin(), texts.end(), [&](const auto& t) {
+            const QVariant held = settings_.value(Path(t.group, t.key));
+            return held.typeId() == QMetaType::QString && held.toString() == t.text;
+        });
+    if (!unchanged && !QFileInfo::exists(name)) {
         QDir().mkpath(QFileInfo(name).absolutePath());
         QFile create(name);
         if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly, OwnerOnly))
             qCWarning(lcSettings).noquote() << "can't create" << name << create.errorString();
     }
-    for (const StoredText& t : texts)
-        settings_.setValue(Path(t.group, t.key), t.text);
-    // QSettings writes through a temporary file and a rename, so a crash
-    // leaves either the old file or the new one.
-    settings_.sync();
-    if (settings_.status() != QSettings::NoError)
-        qCWarning(lcSettings).noquote() << "can't write settings to" << name;
+    if (!unchanged) {
+        for (const StoredText& t : texts)
+            settings_.setValue(Path(t.group, t.key), t.text);
+        // QSettings writes through a temporary file and a rename, so a crash
+        // leaves either the old file or the new one.
+        settings_.sync();
+        if (settings_.status() != QSettings::NoError)
+            qCWarning(lcSettings).noquote() << "can't write settings to" << name;
+    }
     // A file made by hand or by an older version may be readable by others.
     const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
                                             QFileDevice::ExeGroup | QFileDevice::ReadOther |
