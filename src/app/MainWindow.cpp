@@ -3,11 +3,9 @@
 
 #include "AppIcon.h"
 #include "AppLog.h"
-#include "HostLink.h"
 #include "HostReport.h"
 #include "PortMap.h"
 #include "ReadingsDisplay.h"
-#include "SerialLink.h"
 #include "SettingsStore.h"
 #include "StartUpSettings.h"
 
@@ -36,8 +34,8 @@ constexpr float SetupHeight = 3480;
 constexpr float DecorationTwips = 750;
 } // namespace
 
-MainWindow::MainWindow(SettingsStore& store, SerialLink& port, HostLink& host, QWidget* parent)
-    : QMainWindow(parent), store_(store), port_(port), host_(host)
+MainWindow::MainWindow(SettingsStore& store, MeterRun& run, QWidget* parent)
+    : QMainWindow(parent), store_(store), run_(run)
 {
     setObjectName(QStringLiteral("Vossbridge"));
     setWindowTitle(QStringLiteral("Vossbridge"));
@@ -52,11 +50,15 @@ MainWindow::MainWindow(SettingsStore& store, SerialLink& port, HostLink& host, Q
 
     showPortDevices();
 
-    pollTimer_.setObjectName(QStringLiteral("Timer1"));
-    pollTimer_.setTimerType(Qt::PreciseTimer);
-    pollTimer_.setInterval(200);
-    connect(&pollTimer_, &QTimer::timeout, this, &MainWindow::pollTick);
-    pollTimer_.start();
+    // The window ticks from its creation, as its timer was enabled at design
+    // time; the first activation sets the period.
+    run_.pollTimer().start();
+    connect(&run_, &MeterRun::readingAccepted, this, &MainWindow::showReading);
+    connect(&run_, &MeterRun::tickFinished, this, [this](TickOutcome outcome) {
+        showReports();
+        Q_EMIT tickFinished(outcome);
+    });
+    connect(&run_, &MeterRun::troublesChanged, this, &MainWindow::showTroubles);
 
     connect(controls_.alarmButton, &QPushButton::clicked, this, &MainWindow::stepAlarm);
     connect(controls_.peakButton, &QPushButton::clicked, this, &MainWindow::togglePeak);
@@ -186,19 +188,6 @@ void MainWindow::showPortDevices()
         controls_.portList->setItemData(i, DeviceForPort(store_, i + 1), Qt::ToolTipRole);
 }
 
-bool MainWindow::alarmShown() const
-{
-    return controls_.alarmButton->faceColour() == AlarmRed;
-}
-
-void MainWindow::setMeterAvailable(bool available)
-{
-    if (available == meterAvailable_)
-        return;
-    meterAvailable_ = available;
-    Q_EMIT meterAvailable(available);
-}
-
 void MainWindow::writeFirstRunDefaults()
 {
     // One save, so that a kill leaves all of them or none.
@@ -211,14 +200,6 @@ void MainWindow::writeFirstRunDefaults()
                  Keys::PortNumber.text(Keys::PortNumber.defaultValue),
                  Keys::PollPeriod.text(Keys::PollPeriod.defaultValue),
                  Keys::Range.text(Keys::Range.defaultValue)});
-}
-
-qint16 MainWindow::storedPollPeriod()
-{
-    const qint16 stored = Keys::PollPeriod.read(store_);
-    if (stored < controls_.pollPeriodBar->minimum() || stored > controls_.pollPeriodBar->maximum())
-        return Keys::PollPeriod.defaultValue;
-    return stored;
 }
 
 void MainWindow::setStyle(float heightTwips, const QAction* chosen)
@@ -261,8 +242,7 @@ void MainWindow::showAbout()
 {
     // Whatever state the port is in, lost included: a lost port's retry
     // would otherwise reopen it behind the dialog.
-    port_.close();
-    setMeterAvailable(false);
+    run_.releasePort();
     if (!about_) {
         about_ = new AboutDialog(findSystemInfo, this);
         // Any time the dialog is the active window, coming back here is an
@@ -279,11 +259,11 @@ void MainWindow::showAbout()
 
 void MainWindow::shutDown()
 {
-    pollTimer_.stop();
+    run_.pollTimer().stop();
     store_.save({Keys::PositionLeft.text(leftTwips()), Keys::PositionTop.text(topTwips()),
-                 Keys::PortNumber.text(port_.portNumber()), Keys::Alarm.text(alarmState_),
+                 Keys::PortNumber.text(run_.portNumber()), Keys::Alarm.text(run_.alarmState()),
                  Keys::Scale.text(Keys::Scale.defaultValue)});
-    port_.close();
+    run_.stop();
     Q_EMIT unloaded();
 }
 
@@ -312,192 +292,103 @@ void MainWindow::activate()
 
     // The scroll bar's change handler runs inside this step when the value
     // changes.
-    controls_.pollPeriodBar->setValue(storedPollPeriod());
-    pollTimer_.setInterval(storedPollPeriod());
+    controls_.pollPeriodBar->setValue(run_.storedPollPeriod());
+    run_.pollTimer().setInterval(run_.storedPollPeriod());
 
-    // Setting these on a port that is open changes nothing until its next open.
-    port_.setPortNumber(Keys::PortNumber.read(store_));
-    port_.setLineSettings(LineSettings{});
-    port_.setReadLength(0);
-
-    if (!port_.open()) {
-        setMeterAvailable(false);
+    if (!run_.openPort()) {
         reportPortUnavailable();
         return;
     }
-    setMeterAvailable(true);
-    portLost_ = false;
-    controls_.portList->setToolTip({});
-    updateTitle();
 
     // Selecting the entry runs the port selection inside this step, which
     // activates again with the list already on the right entry. A port
     // number without an entry leaves the selection as it was.
-    const int entry = port_.portNumber() - 1;
+    const int entry = run_.portNumber() - 1;
     if (entry >= 0 && entry < controls_.portList->count() &&
         controls_.portList->currentIndex() != entry) {
         controls_.portList->setCurrentIndex(entry);
         choosePort();
     }
-    port_.clearReceiveBuffer();
-    pending_ = {};
-    pollCycle_.reset();
-    host_.createLink();
-    hostTried_ = true;
-    updateTitle();
-    pollTimer_.start();
+    run_.startPolling();
     if (activationDepth_ == 1)
-        qCInfo(lcApp).noquote() << "polling port" << port_.portNumber() << "every"
-                                << pollTimer_.interval() << "ms";
+        qCInfo(lcApp).noquote() << "polling port" << run_.portNumber() << "every"
+                                << run_.pollTimer().interval() << "ms";
 }
 
 void MainWindow::reportPortUnavailable()
 {
     // The message keeps its words; the system's reason goes to the log and
     // the port list's tooltip.
-    controls_.portList->setToolTip(port_.errorText());
-    qCWarning(lcApp).noquote() << "can't open port" << port_.portNumber() << ":"
-                               << port_.errorText();
+    controls_.portList->setToolTip(run_.portError());
+    qCWarning(lcApp).noquote() << "can't open port" << run_.portNumber() << ":" << run_.portError();
     showMessage(PortMessage, QStringLiteral("Vossbridge"));
 }
 
 void MainWindow::pollTick()
 {
-    const TickOutcome outcome = pollCycle_.tick(port_, pending_, [this](const QString& reply) {
-        showReply(reply);
-        DecodeStatusReply(reply, record_);
-        refreshReadings();
-        Q_EMIT readingAccepted(record_, alarmState_, alarmShown());
-    });
-    reportToHost();
-    Q_EMIT tickFinished(outcome);
+    run_.pollTick();
 }
 
-void MainWindow::showReply(const QString& reply)
+void MainWindow::showReading()
 {
-    SetBoxText(controls_.replyBox, reply);
+    SetBoxText(controls_.replyBox, run_.lastReply());
+    ShowReadings(controls_, run_.record(), {run_.alarmState(), run_.alarmShown()}, QLocale());
 }
 
-void MainWindow::refreshReadings()
+void MainWindow::showReports()
 {
-    RefreshReadings(controls_, record_, alarmState_, QLocale());
-}
-
-bool MainWindow::report(int code, int index, double value)
-{
-    // No call without a link: there is no host to answer it.
-    if (!host_.isLinked())
-        return false;
-    if (host_.reportValue(code, index, value, QString()))
-        return true;
-    // A host that failed or did not answer in time is dropped until it
-    // appears again or the next activation links anew.
-    host_.clear();
-    hostTried_ = true;
-    updateTitle();
-    return false;
-}
-
-void MainWindow::reportToHost()
-{
-    bool hostAnswered = true;
-    if (alarmState_ >= 0 && alarmState_ <= 4)
-        hostAnswered = report(SwrReport, alarmState_, record_.swr);
-
+    const StatusRecord& record = run_.record();
     const QLocale locale;
-    SetBoxText(controls_.reportedAlarmBox, QString::number(alarmState_));
+    SetBoxText(controls_.reportedAlarmBox, QString::number(run_.alarmState()));
     SetBoxText(controls_.reportedMeterAlarmBox,
-               record_.received ? GeneralNumberText(record_.alarmSetting, locale) : QString());
+               record.received ? GeneralNumberText(record.alarmSetting, locale) : QString());
     SetBoxText(controls_.reportedSwrBox,
-               record_.received ? GeneralNumberText(record_.swr, locale) : QString());
-
-    if (const auto plan = PlanPowerReport(record_.rangeCode, record_.power)) {
+               record.received ? GeneralNumberText(record.swr, locale) : QString());
+    if (const auto plan = PlanPowerReport(record.rangeCode, record.power))
         controls_.rangeLabel->setText(plan->caption);
-        // After a failed call the rest of the tick's calls are skipped.
-        if (hostAnswered)
-            report(PowerReport, plan->index, plan->reportedPower);
-    }
 }
 
 void MainWindow::reportTestSwrAtAlarm15()
 {
-    report(SwrReport, 1, TestButtonSwr);
+    run_.reportSwr(1, TestButtonSwr);
 }
 
 void MainWindow::reportTestSwrAtAlarmOff()
 {
-    report(SwrReport, 0, TestButtonSwr);
-}
-
-void MainWindow::linkHostAgain()
-{
-    host_.createLink();
-    hostTried_ = true;
-    updateTitle();
+    run_.reportSwr(0, TestButtonSwr);
 }
 
 void MainWindow::stepAlarm()
 {
-    pending_.stepAlarm = true;
+    run_.stepAlarm();
 }
 
 void MainWindow::togglePeak()
 {
-    pending_.togglePeak = true;
+    run_.togglePeak();
 }
 
 void MainWindow::applyPollPeriod()
 {
-    pollTimer_.stop();
-    pollPeriod_ = static_cast<qint16>(controls_.pollPeriodBar->value());
-    pollTimer_.setInterval(pollPeriod_);
-    controls_.pollPeriodBox->setText(QString::number(pollPeriod_));
-    Keys::PollPeriod.save(store_, pollPeriod_);
-    pollTimer_.start();
+    const auto period = static_cast<qint16>(controls_.pollPeriodBar->value());
+    controls_.pollPeriodBox->setText(QString::number(period));
+    run_.setPollPeriod(period);
 }
 
 void MainWindow::choosePort()
 {
-    pollTimer_.stop();
-    if (port_.isOpen())
-        port_.close();
-    port_.setPortNumber(PortNumberFromEntry(controls_.portList->currentText()));
-    Keys::PortNumber.save(store_, port_.portNumber());
+    run_.choosePort(PortNumberFromEntry(controls_.portList->currentText()));
     activate();
 }
 
-void MainWindow::portLost(const QString& reason)
+void MainWindow::showTroubles()
 {
-    portLost_ = true;
-    setMeterAvailable(false);
-    const QString waiting = port_.waitingFor();
-    controls_.portList->setToolTip(waiting.isEmpty() ? reason : reason + u'\n' + waiting);
-    updateTitle();
-}
-
-void MainWindow::portRecovered()
-{
-    portLost_ = false;
-    setMeterAvailable(true);
-    controls_.portList->setToolTip({});
-    updateTitle();
-    // Whatever the line held while it was away is no reply.
-    port_.clearReceiveBuffer();
-    pollCycle_.reset();
-    // Whatever stopped the timer while the port was away (a failed pick of
-    // another port, say), the port is open again and polls.
-    pollTimer_.start();
-}
-
-void MainWindow::updateTitle()
-{
-    QStringList trouble;
-    if (portLost_)
-        trouble << QStringLiteral("port lost");
-    if (portLost_ && !port_.waitingFor().isEmpty())
-        trouble << port_.waitingFor();
-    if (hostTried_ && !host_.isLinked())
-        trouble << QStringLiteral("no host");
+    // A failed open's reason stays until the port opens or is lost.
+    if (run_.isPortLost())
+        controls_.portList->setToolTip(run_.lostReason());
+    else if (run_.isMeterAvailable())
+        controls_.portList->setToolTip({});
+    const QStringList trouble = run_.troubles();
     setWindowTitle(trouble.isEmpty()
                        ? QStringLiteral("Vossbridge")
                        : QStringLiteral("Vossbridge - ") + trouble.join(QStringLiteral(", ")));

@@ -4,7 +4,7 @@
 #include "AboutDialog.h"
 #include "HelpWindow.h"
 #include "MainControls.h"
-#include "PollCycle.h"
+#include "MeterRun.h"
 #include "StatusPanel.h"
 #include "StatusReply.h"
 
@@ -13,17 +13,15 @@
 #include <QTimer>
 #include <functional>
 
-class HostLink;
-class SerialLink;
 class SettingsStore;
 
-// The main window. It owns the run's state (the status record, the alarm
-// setting shown, the pending commands, the poll period) and reaches the
-// meter, the settings and the host only through the interfaces it is given.
+// The main window. It shows a metering run (the status record, the alarm
+// setting, the port's and the host's state) and forwards the user's actions
+// to it; the window's own settings (position, height, style) it keeps itself.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(SettingsStore& store, SerialLink& port, HostLink& host, QWidget* parent = nullptr);
+    MainWindow(SettingsStore& store, MeterRun& run, QWidget* parent = nullptr);
 
     // Starts a metering run from the stored settings: position, height,
     // style marks, poll period and port; when the port opens, a new host link
@@ -62,12 +60,12 @@ public:
     void activateOnReturn();
 
     // The port failed under the program; it is closed already.
-    void portLost(const QString& reason);
+    void portLost(const QString& reason) { run_.portLost(reason); }
     // The lost port is open again by itself: poll it afresh.
-    void portRecovered();
+    void portRecovered() { run_.portRecovered(); }
     // A host has appeared on the bus: link to it without waiting for the
     // next activation.
-    void linkHostAgain();
+    void linkHostAgain() { run_.linkHostAgain(); }
 
     // Each port list entry's tooltip names the device it opens; after the
     // "Ports" group changed, they follow.
@@ -78,18 +76,17 @@ public:
     // when first asked for, so a window with no link on is the plain one.
     StatusPanel* statusPanel();
     bool hasStatusPanel() const { return statusPanel_ != nullptr; }
-    // Whether the Alarm button shows the alarm colour now.
-    bool alarmShown() const;
     const MainMenu& menu() const { return menu_; }
     AboutDialog* aboutDialog() const { return about_; }
     HelpWindow* helpWindow() const { return help_; }
-    const StatusRecord& statusRecord() const { return record_; }
-    const PendingCommands& pendingCommands() const { return pending_; }
+    MeterRun& run() { return run_; }
+    const StatusRecord& statusRecord() const { return run_.record(); }
+    const PendingCommands& pendingCommands() const { return run_.pendingCommands(); }
     // The meter's alarm setting last shown, 0 to 4; 0 until a reply says otherwise.
-    qint32 alarmState() const { return alarmState_; }
+    qint32 alarmState() const { return run_.alarmState(); }
+    QTimer& pollTimer() { return run_.pollTimer(); }
     // Poll period in milliseconds, as the poll-period bar last set it.
-    qint16 pollPeriod() const { return pollPeriod_; }
-    QTimer& pollTimer() { return pollTimer_; }
+    qint16 pollPeriod() const { return run_.pollPeriod(); }
 
     // The window's geometry in twips: where its client area stands, and its
     // height with title bar, menu bar and frame as the stored heights count them.
@@ -103,12 +100,8 @@ public:
     std::function<void(const QString& text, const QString& title)> showMessage;
 
 Q_SIGNALS:
+    // The window shows the tick's outcome and reports.
     void tickFinished(TickOutcome outcome);
-    // After an accepted reply is shown: for the links and windows that follow
-    // the readings.
-    void readingAccepted(const StatusRecord& record, qint32 alarmState, bool alarmShown);
-    // The port opened (true), or was lost or released (false).
-    void meterAvailable(bool available);
     // Shutdown has stored the settings; the program ends now.
     void unloaded();
 
@@ -118,39 +111,23 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void showReply(const QString& reply);
-    void refreshReadings();
-    void reportToHost();
+    void showReading();
+    void showReports();
     void reportPortUnavailable();
     void writeFirstRunDefaults();
-    qint16 storedPollPeriod();
     void setOuterHeightTwips(float twips);
     void setStyle(float heightTwips, const QAction* chosen);
-    void setMeterAvailable(bool available);
-    // One report; false when the link is empty or the call failed, which
-    // empties the link.
-    bool report(int code, int index, double value);
-    void updateTitle();
+    void showTroubles();
 
     SettingsStore& store_;
-    SerialLink& port_;
-    HostLink& host_;
+    MeterRun& run_;
     MainControls controls_;
     MainMenu menu_;
-    QTimer pollTimer_;
-    qint16 pollPeriod_ = 0;
-    StatusRecord record_;
-    qint32 alarmState_ = 0;
-    PendingCommands pending_;
-    PollCycle pollCycle_;
     bool shown_ = false;
-    bool portLost_ = false;
-    bool hostTried_ = false;
     bool activateOnReturn_ = false;
     int activationDepth_ = 0;
     QPointer<AboutDialog> about_;
     HelpWindow* help_ = nullptr;
     StatusPanel* statusPanel_ = nullptr;
     float heightTwips_ = 0;
-    bool meterAvailable_ = false;
 };

@@ -10,11 +10,12 @@
 #include "SettingsStore.h"
 #include "StationLinkSettingsPage.h"
 
+#include <QDateTime>
 #include <QFileDialog>
 
-ToolsController::ToolsController(MainWindow& window, SettingsStore& store, QObject* parent)
-    : QObject(parent), window_(window), store_(store),
-      meterWindow_(std::make_unique<MeterWindow>(store))
+ToolsController::ToolsController(MainWindow& window, Links& links, SettingsStore& store,
+                                 QObject* parent)
+    : QObject(parent), window_(window), links_(links), store_(store)
 {
     const MainMenu& menu = window_.menu();
     connect(menu.settingsAction, &QAction::triggered, this, &ToolsController::showSettings);
@@ -23,40 +24,42 @@ ToolsController::ToolsController(MainWindow& window, SettingsStore& store, QObje
             &ToolsController::chooseSerialDevice);
     connect(menu.recordAction, &QAction::triggered, this, &ToolsController::toggleRecording);
 
-    // The meter window keeps its history while hidden.
-    connect(&window_, &MainWindow::readingAccepted, meterWindow_.get(), &MeterWindow::showReading);
-    connect(&window_, &MainWindow::readingAccepted, &recorder_, &ReadingsRecorder::addReading);
-    connect(&recorder_, &ReadingsRecorder::statusChanged, this,
-            [this] { window_.menu().recordAction->setChecked(recorder_.isRecording()); });
-    connect(&recorder_, &ReadingsRecorder::stopped, this, [this](const QString& reason) {
-        // A recording that stopped by itself says why until the next one.
-        showState(QStringLiteral("Record"), !reason.isEmpty(), recorder_.statusText());
-    });
-    // Whole rows on disk before the program ends.
-    connect(&window_, &MainWindow::unloaded, &recorder_, &ReadingsRecorder::stop);
-    connect(&window_, &MainWindow::unloaded, meterWindow_.get(), &QWidget::close);
-
-    connect(&window_, &MainWindow::readingAccepted, &station_,
-            [this](const StatusRecord& record, qint32 alarmState) {
-                station_.updateReading(record, alarmState);
+    // The meter window keeps its history while hidden, and before it is made.
+    connect(&window_.run(), &MeterRun::readingAccepted, this,
+            [this](const StatusRecord& record, qint32 alarmState, bool alarmShown) {
+                if (meterWindow_)
+                    meterWindow_->showReading(record, alarmState, alarmShown);
+                else
+                    earlyHistory_.addReading(QDateTime::currentMSecsSinceEpoch(), record);
             });
-    connect(&station_, &StationLink::statusChanged, this, [this] {
-        showState(QStringLiteral("Station"), station_.isEnabled(), station_.statusText());
+    ReadingsRecorder& rec = links_.recorder();
+    connect(&rec, &ReadingsRecorder::statusChanged, this,
+            [this] { window_.menu().recordAction->setChecked(recorder().isRecording()); });
+    connect(&rec, &ReadingsRecorder::stopped, this, [this](const QString& reason) {
+        // A recording that stopped by itself says why until the next one.
+        showState(QStringLiteral("Record"), !reason.isEmpty(), recorder().statusText());
+    });
+    connect(&window_, &MainWindow::unloaded, &links_, &Links::shutDown);
+    connect(&window_, &MainWindow::unloaded, this, [this] {
+        if (meterWindow_)
+            meterWindow_->close();
+    });
+
+    StationLink& stationLink = links_.station();
+    connect(&stationLink, &StationLink::statusChanged, this, [this] {
+        showState(QStringLiteral("Station"), station().isEnabled(), station().statusText());
     });
     // A protection trip stays in the window until the operator acknowledges it.
-    connect(&station_, &StationLink::alarmLatched, this,
+    connect(&stationLink, &StationLink::alarmLatched, this,
             [this](const QString& text) { window_.statusPanel()->showAlarm(text); });
-    connect(window_.statusPanel(), &StatusPanel::alarmAcknowledged, &station_,
+    connect(window_.statusPanel(), &StatusPanel::alarmAcknowledged, &stationLink,
             &StationLink::acknowledgeAlarm);
-    station_.applySettings(store_);
+    showState(QStringLiteral("Station"), stationLink.isEnabled(), stationLink.statusText());
 
-    connect(&window_, &MainWindow::readingAccepted, &mqtt_, &MqttLink::updateReading);
-    connect(&window_, &MainWindow::meterAvailable, &mqtt_, &MqttLink::setMeterAvailable);
-    connect(&mqtt_, &MqttLink::stepAlarmRequested, &window_, &MainWindow::stepAlarm);
-    connect(&mqtt_, &MqttLink::togglePeakRequested, &window_, &MainWindow::togglePeak);
-    connect(&mqtt_, &MqttLink::statusChanged, this,
-            [this] { showState(QStringLiteral("Mqtt"), mqtt_.isEnabled(), mqtt_.statusText()); });
-    mqtt_.applySettings(store_);
+    MqttLink& mqttLink = links_.mqtt();
+    connect(&mqttLink, &MqttLink::statusChanged, this,
+            [this] { showState(QStringLiteral("Mqtt"), mqtt().isEnabled(), mqtt().statusText()); });
+    showState(QStringLiteral("Mqtt"), mqttLink.isEnabled(), mqttLink.statusText());
 }
 
 void ToolsController::showState(const QString& link, bool on, const QString& text)
@@ -73,15 +76,15 @@ void ToolsController::showSettings()
         settings_->setAttribute(Qt::WA_DeleteOnClose);
         auto* stationPage = new StationLinkSettingsPage(store_, settings_);
         connect(stationPage, &StationLinkSettingsPage::applied, this, [this] {
-            station_.applySettings(store_);
-            showState(QStringLiteral("Station"), station_.isEnabled(), station_.statusText());
+            station().applySettings(store_);
+            showState(QStringLiteral("Station"), station().isEnabled(), station().statusText());
         });
         settings_->addPage(stationPage, QStringLiteral("Station programs"),
                            [stationPage] { return stationPage->apply(); });
         auto* mqttPage = new MqttSettingsPage(store_, settings_);
         connect(mqttPage, &MqttSettingsPage::applied, this, [this] {
-            mqtt_.applySettings(store_);
-            showState(QStringLiteral("Mqtt"), mqtt_.isEnabled(), mqtt_.statusText());
+            mqtt().applySettings(store_);
+            showState(QStringLiteral("Mqtt"), mqtt().isEnabled(), mqtt().statusText());
         });
         settings_->addPage(mqttPage, QStringLiteral("MQTT"),
                            [mqttPage] { return mqttPage->apply(); });
@@ -91,8 +94,18 @@ void ToolsController::showSettings()
     settings_->activateWindow();
 }
 
+MeterWindow& ToolsController::meterWindow()
+{
+    if (!meterWindow_) {
+        meterWindow_ = std::make_unique<MeterWindow>(store_);
+        meterWindow_->history() = std::move(earlyHistory_);
+    }
+    return *meterWindow_;
+}
+
 void ToolsController::showMeterWindow()
 {
+    meterWindow();
     meterWindow_->show();
     meterWindow_->raise();
     meterWindow_->activateWindow();
@@ -100,8 +113,8 @@ void ToolsController::showMeterWindow()
 
 void ToolsController::toggleRecording()
 {
-    if (recorder_.isRecording()) {
-        recorder_.stop();
+    if (recorder().isRecording()) {
+        recorder().stop();
         showState(QStringLiteral("Record"), false, {});
         return;
     }
@@ -119,11 +132,9 @@ void ToolsController::toggleRecording()
 
 bool ToolsController::startRecording(const QString& path)
 {
-    const bool started = recorder_.start(path);
-    if (started) {
-        RememberRecordFolder(store_, path);
+    const bool started = links_.startRecording(path);
+    if (started)
         showState(QStringLiteral("Record"), false, {});
-    }
     window_.menu().recordAction->setChecked(started);
     return started;
 }

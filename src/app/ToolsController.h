@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Links.h"
 #include "MeterWindow.h"
-#include "MqttLink.h"
-#include "ReadingsRecorder.h"
-#include "StationLink.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,18 +12,21 @@ class MainWindow;
 class SettingsDialog;
 class SettingsStore;
 
-// What the Tools menu offers beyond the meter's own window: the links to
-// other programs and their settings. Each link follows the main window's
-// readings and shows its state in the window's status panel.
+// What the Tools menu offers beyond the meter's own window: the meter
+// window, the recorder, and the links to other programs with their settings.
+// Each link's state shows in the window's status panel.
 class ToolsController : public QObject {
     Q_OBJECT
 public:
-    ToolsController(MainWindow& window, SettingsStore& store, QObject* parent = nullptr);
+    ToolsController(MainWindow& window, Links& links, SettingsStore& store,
+                    QObject* parent = nullptr);
 
-    MqttLink& mqtt() { return mqtt_; }
-    StationLink& station() { return station_; }
-    MeterWindow& meterWindow() { return *meterWindow_; }
-    ReadingsRecorder& recorder() { return recorder_; }
+    MqttLink& mqtt() { return links_.mqtt(); }
+    StationLink& station() { return links_.station(); }
+    // Made when first asked for: until then only its history is kept, so a
+    // program that never shows it never loads the chart.
+    MeterWindow& meterWindow();
+    ReadingsRecorder& recorder() { return links_.recorder(); }
 
     void showSettings();
     // Tools > Serial Device...: assigns a device to the port the list shows.
@@ -42,11 +43,10 @@ private:
     void showState(const QString& link, bool on, const QString& text);
 
     MainWindow& window_;
+    Links& links_;
     SettingsStore& store_;
-    StationLink station_;
-    MqttLink mqtt_;
-    ReadingsRecorder recorder_;
     // A window of its own, closed with the main window.
     std::unique_ptr<MeterWindow> meterWindow_;
+    ReadingHistory earlyHistory_;
     QPointer<SettingsDialog> settings_;
 };

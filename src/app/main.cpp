@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "DBusHostLink.h"
+#include "AppLog.h"
+#include "HeadlessRun.h"
 #include "IniSettingsStore.h"
 #include "MainWindow.h"
-#include "PortMap.h"
-#include "QtSerialLink.h"
+#include "ProgramParts.h"
 #include "TerminationSignals.h"
 #include "ToolsController.h"
 
@@ -28,6 +28,11 @@ const QCommandLineOption RecordOption(QStringLiteral("record"),
                                       QStringLiteral("Append each reading to <file> (CSV)."),
                                       QStringLiteral("file"));
 
+const QCommandLineOption HeadlessOption(
+    QStringLiteral("headless"),
+    QStringLiteral("Run without a window (as a service): poll, report and serve the links from "
+                   "the same settings; log to standard error."));
+
 void DescribeOptions(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
@@ -36,31 +41,48 @@ void DescribeOptions(QCommandLineParser& parser)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(RecordOption);
+    parser.addOption(HeadlessOption);
 }
 
-// --help and --version answer without a window system, over ssh say, so they
-// are handled before anything opens a display.
-bool AsksForHelpOrVersion(int argc, char* argv[])
+// --help, --version and --headless run without a window system (over ssh,
+// or as a service), so they are found before anything opens a display.
+bool AsksFor(int argc, char* argv[], std::initializer_list<const char*> options)
 {
     for (int i = 1; i < argc; ++i) {
-        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+        for (const char* option : options) {
             if (std::strcmp(argv[i], option) == 0)
                 return true;
         }
     }
     return false;
 }
+
+int RunHeadless(QCoreApplication& core, const QCommandLineParser& parser)
+{
+    IniSettingsStore store;
+    ProgramParts parts(store);
+    HeadlessRun headless(parts);
+    if (parser.isSet(RecordOption) && !parts.links.startRecording(parser.value(RecordOption)))
+        qCWarning(lcApp).noquote() << parts.links.recorder().statusText();
+    QObject::connect(&headless, &HeadlessRun::finished, &core, [] { QCoreApplication::exit(0); });
+    // SIGINT and SIGTERM store what shutdown stores.
+    TerminationSignals signals;
+    QObject::connect(&signals, &TerminationSignals::received, &headless, &HeadlessRun::shutDown);
+    headless.start();
+    return QCoreApplication::exec();
+}
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (AsksForHelpOrVersion(argc, argv)) {
+    if (AsksFor(argc, argv,
+                {"-h", "--help", "-?", "--help-all", "-v", "--version", "--headless"})) {
         QCoreApplication core(argc, argv);
         SetNames();
         QCommandLineParser parser;
         DescribeOptions(parser);
-        parser.process(core); // prints and exits
-        return 0;
+        parser.process(core); // prints and exits for --help and --version
+        return RunHeadless(core, parser);
     }
 
     QApplication app(argc, argv);
@@ -70,15 +92,11 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     IniSettingsStore store;
-    QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });
-    DBusHostLink host;
-    MainWindow window(store, port, host);
-    ToolsController tools(window, store);
+    ProgramParts parts(store);
+    MainWindow window(store, parts.run);
+    ToolsController tools(window, parts.links, store);
     if (parser.isSet(RecordOption))
         tools.startRecording(parser.value(RecordOption));
-    QObject::connect(&port, &QtSerialLink::lost, &window, &MainWindow::portLost);
-    QObject::connect(&port, &QtSerialLink::recovered, &window, &MainWindow::portRecovered);
-    QObject::connect(&host, &DBusHostLink::hostAppeared, &window, &MainWindow::linkHostAgain);
     // Closing the window ends the program at once, whatever else is open.
     QObject::connect(&window, &MainWindow::unloaded, &app, [] { QCoreApplication::exit(0); });
     // SIGINT and SIGTERM close the window the normal way, so the settings are stored.

@@ -32,7 +32,7 @@ MeterWindow::MeterWindow(SettingsStore& store, QWidget* parent)
     setObjectName(QStringLiteral("MeterWindow"));
     setWindowTitle(tr("Vossbridge - Meter"));
 
-    powerBar_->setScale(PowerScale(fullScale_));
+    powerBar_->setScale(PowerScale(history_.fullScale()));
     powerBar_->setBarColour(PowerColour);
     swrBar_->setScale(SwrScale());
     swrBar_->setBarColour(SwrColour);
@@ -134,11 +134,7 @@ void MeterWindow::saveSettings()
 void MeterWindow::showReading(const StatusRecord& record, qint32 alarmState, bool alarmShown)
 {
     Q_UNUSED(alarmState)
-    if (const std::optional<double> fullScale = FullScaleWatts(record.rangeCode))
-        fullScale_ = *fullScale;
-    else
-        qCDebug(lcMeterView) << "range code" << record.rangeCode << "kept at" << fullScale_ << "W";
-    history_.add(epochMs_(), record.power, fullScale_, record.swr);
+    history_.addReading(epochMs_(), record);
     powerPeak_.add(record.power);
     // An SWR below 1 is no reading and must not hold the marker down.
     if (record.swr >= 1)
@@ -159,7 +155,7 @@ void MeterWindow::redraw(bool forceChart)
         return;
     const QLocale locale;
     if (barsDirty_ || forceChart) {
-        powerBar_->setScale(PowerScale(fullScale_));
+        powerBar_->setScale(PowerScale(history_.fullScale()));
         if (latest_.received) {
             powerBar_->setReading(latest_.power, PowerText(latest_.power, locale));
             swrBar_->setReading(latest_.swr, SwrText(latest_.swr, locale));

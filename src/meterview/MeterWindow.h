@@ -75,7 +75,6 @@ private:
     StatusRecord latest_;
     bool alarmShown_ = false;
     bool barsDirty_ = false;
-    double fullScale_ = 2500;
     int historyMinutes_ = 5;
     qint64 chartDrawnAt_ = 0;
     int barRedraws_ = 0;

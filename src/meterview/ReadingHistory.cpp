@@ -1,8 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReadingHistory.h"
 
+#include "MeterViewLog.h"
+
 #include <algorithm>
 #include <cmath>
+
+void ReadingHistory::addReading(qint64 timeMs, const StatusRecord& record)
+{
+    if (const std::optional<double> fullScale = FullScaleWatts(record.rangeCode))
+        fullScale_ = *fullScale;
+    else
+        qCDebug(lcMeterView) << "range code" << record.rangeCode << "kept at" << fullScale_ << "W";
+    add(timeMs, record.power, fullScale_, record.swr);
+}
 
 void ReadingHistory::add(qint64 timeMs, double power, double fullScale, double swr)
 {

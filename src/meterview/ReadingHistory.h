@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "StatusReply.h"
+
 #include <QList>
 #include <QPointF>
 #include <deque>
@@ -33,7 +35,12 @@ public:
     // A time earlier than the newest sample (the clock was set back) is taken
     // as the newest sample's, so the history stays in order.
     void add(qint64 timeMs, double power, double fullScale, double swr);
+    // An accepted reading, on the full scale its range code names; a code
+    // that names none keeps the last known full scale.
+    void addReading(qint64 timeMs, const StatusRecord& record);
     void clear();
+    // The full scale of the newest reading's range, in watts.
+    double fullScale() const { return fullScale_; }
 
     qsizetype size() const { return static_cast<qsizetype>(samples_.size()); }
     // Oldest first.
@@ -58,4 +65,5 @@ private:
     qsizetype firstAtOrAfter(qint64 timeMs) const;
 
     std::deque<HistorySample> samples_;
+    double fullScale_ = 2500;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MqttMessages.h"
 
+#include "MeterReading.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,9 +11,6 @@
 
 namespace MqttMessages {
 namespace {
-constexpr double VectorGate = 15;
-constexpr double AlarmLimits[] = {0, 1.5, 2.0, 2.5, 3.0};
-
 QJsonValue Number(double value)
 {
     return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
@@ -33,11 +32,11 @@ Topics::Topics(const QString& prefix)
 QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alarmShown,
                         const QDateTime& time)
 {
-    const bool vector = record.vectorGate > VectorGate;
+    const bool vector = VectorValid(record);
     const auto vectorValue = [vector](double v) {
         return vector ? Number(v) : QJsonValue(QJsonValue::Null);
     };
-    const bool knownAlarm = alarmState >= 0 && alarmState <= 4;
+    const AlarmStep* step = AlarmStepFor(alarmState);
     QJsonObject o{
         {QStringLiteral("power"), Number(record.power)},
         {QStringLiteral("swr"), Number(record.swr)},
@@ -49,8 +48,8 @@ QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alar
         {QStringLiteral("range"), FullScaleWatts(record.rangeCode).value_or(0)},
         {QStringLiteral("alarm_setting"), alarmState},
         // The SWR the alarm is set to, null while it is off.
-        {QStringLiteral("alarm_swr"), knownAlarm && alarmState > 0
-                                          ? QJsonValue(AlarmLimits[alarmState])
+        {QStringLiteral("alarm_swr"), step && step->threshold > 0
+                                          ? QJsonValue(step->threshold)
                                           : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("alarm_shown"), alarmShown},
         {QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs)},

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecordRow.h"
 
+#include "MeterReading.h"
+
 #include "RecordSettings.h"
 
 #include <QDir>
@@ -14,11 +16,6 @@ void AppendNumber(QByteArray& row, double value)
 {
     if (std::isfinite(value))
         row += QByteArray::number(value == 0 ? 0.0 : value, 'g', 10);
-}
-
-bool IsWhole(double value, double low, double high)
-{
-    return value >= low && value <= high && value == std::floor(value);
 }
 } // namespace
 
@@ -37,7 +34,7 @@ QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmS
     AppendNumber(row, r.power);
     row += ',';
     AppendNumber(row, r.swr);
-    const bool vectorValid = r.vectorGate > 15;
+    const bool vectorValid = VectorValid(r);
     for (const double value : {r.impedance, r.phase, r.resistance, r.reactance}) {
         row += ',';
         if (vectorValid)
@@ -52,9 +49,8 @@ QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmS
     if (const std::optional<double> fullScale = FullScaleWatts(r.rangeCode))
         AppendNumber(row, *fullScale);
     row += ',';
-    static const char* const AlarmTexts[] = {"off", "1.5", "2.0", "2.5", "3.0"};
-    if (IsWhole(alarmState, 0, 4))
-        row += AlarmTexts[alarmState];
+    if (const AlarmStep* step = AlarmStepFor(alarmState))
+        row += step->threshold > 0 ? step->caption : "off";
     row += '\n';
     return row;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SwrProtection.h"
 
+#include "MeterReading.h"
+
 void SwrProtection::setSettings(const Settings& settings)
 {
     settings_ = settings;
@@ -13,18 +15,10 @@ std::optional<double> SwrProtection::limitFor(qint32 alarmState) const
         return settings_.swrLimit;
     // The meter's alarm steps; with its alarm off the operator has said no
     // SWR is too high, so the protection follows that and stays quiet.
-    switch (alarmState) {
-    case 1:
-        return 1.5;
-    case 2:
-        return 2.0;
-    case 3:
-        return 2.5;
-    case 4:
-        return 3.0;
-    default:
+    const AlarmStep* step = AlarmStepFor(alarmState);
+    if (!step || step->threshold == 0)
         return std::nullopt;
-    }
+    return step->threshold;
 }
 
 bool SwrProtection::feed(const StatusRecord& record, qint32 alarmState, const QDateTime& when)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MainControls.h"
+#include "MeterReading.h"
 #include "StatusReply.h"
 
 #include <QColor>
@@ -19,11 +20,12 @@ QString PowerText(double value, const QLocale& locale);
 // part is 0 (0 gives ".00", 0.5 gives ".50").
 QString SwrText(double value, const QLocale& locale);
 
-// Resistance and reactance as magnitudes, from impedance and phase in
-// degrees. The meter's own arithmetic divides by 57.3, not by 180/pi.
-void CalcVector(StatusRecord& record);
+// Shows an accepted reading, its derived fields filled, on the window.
+void ShowReadings(const MainControls& c, const StatusRecord& record, const ReadingState& state,
+                  const QLocale& locale);
 
-// Shows a freshly decoded record on the window, fills its derived fields, and
-// follows the meter's alarm setting in `alarmState`.
+// Fills a freshly decoded record's derived fields, follows the meter's alarm
+// setting in `alarmState` (the alarm shown is what the Alarm button shows),
+// and shows the reading.
 void RefreshReadings(const MainControls& c, StatusRecord& record, qint32& alarmState,
                      const QLocale& locale);

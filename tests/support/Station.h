@@ -4,18 +4,17 @@
 // The whole program in one test process: the window with the real settings
 // store, the real serial link on the meter simulator's line and the real
 // host link on the session bus.
-#include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "MainWindow.h"
 #include "MeterSimProcess.h"
-#include "PortMap.h"
-#include "QtSerialLink.h"
+#include "ProgramParts.h"
 
 struct Station {
     MeterSimProcess sim;
     IniSettingsStore store;
-    QtSerialLink port{[this](int n) { return DeviceForPort(store, n); }};
-    DBusHostLink host;
+    ProgramParts parts{store};
+    QtSerialLink& port = parts.port;
+    DBusHostLink& host = parts.host;
     std::unique_ptr<MainWindow> window;
     QList<TickOutcome> outcomes;
 
@@ -30,11 +29,7 @@ struct Station {
             store.save(QStringLiteral("StartUp"), kv.section(u'=', 0, 0), kv.section(u'=', 1));
         store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
                    QString::number(pollrate));
-        window = std::make_unique<MainWindow>(store, port, host);
-        QObject::connect(&port, &QtSerialLink::lost, window.get(), &MainWindow::portLost);
-        QObject::connect(&port, &QtSerialLink::recovered, window.get(), &MainWindow::portRecovered);
-        QObject::connect(&host, &DBusHostLink::hostAppeared, window.get(),
-                         &MainWindow::linkHostAgain);
+        window = std::make_unique<MainWindow>(store, parts.run);
         QObject::connect(window.get(), &MainWindow::tickFinished, window.get(),
                          [this](TickOutcome o) { outcomes << o; });
         window->show();

@@ -15,6 +15,7 @@ struct WindowRig {
     FakeSettingsStore store;
     FakeSerialLink port;
     FakeHostLink host;
+    MeterRun run{store, port, host};
     std::unique_ptr<MainWindow> window;
     QStringList messages; // "title|text"
     QList<bool> timerRunningDuringMessage;
@@ -28,7 +29,7 @@ struct WindowRig {
 
     void create()
     {
-        window = std::make_unique<MainWindow>(store, port, host);
+        window = std::make_unique<MainWindow>(store, run);
         window->showMessage = [this](const QString& text, const QString& title) {
             messages << title + u'|' + text;
             timerRunningDuringMessage << window->pollTimer().isActive();

@@ -4,12 +4,10 @@
 // dialog to PNG files in a folder, and the 48 px icon to its icons/ subfolder. Used to make the
 // pictures in the README and docs/.
 #include "AppIcon.h"
-#include "DBusHostLink.h"
 #include "IniSettingsStore.h"
 #include "MainWindow.h"
 #include "MeterSimProcess.h"
-#include "PortMap.h"
-#include "QtSerialLink.h"
+#include "ProgramParts.h"
 #include "SerialDeviceDialog.h"
 
 #include <QApplication>
@@ -63,9 +61,8 @@ int main(int argc, char* argv[])
     IniSettingsStore store;
     store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
     store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"), QStringLiteral("80"));
-    QtSerialLink port([&store](int n) { return DeviceForPort(store, n); });
-    DBusHostLink host;
-    MainWindow window(store, port, host);
+    ProgramParts parts(store);
+    MainWindow window(store, parts.run);
 
     int accepted = 0;
     QObject::connect(&window, &MainWindow::tickFinished, &window,

@@ -1,0 +1,207 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MeterRun.h"
+
+#include "HostLink.h"
+#include "HostReport.h"
+#include "SerialLink.h"
+#include "SettingsStore.h"
+#include "StartUpSettings.h"
+
+namespace Keys = StartUpSettings;
+
+MeterRun::MeterRun(SettingsStore& store, SerialLink& port, HostLink& host, QObject* parent)
+    : QObject(parent), store_(store), port_(port), host_(host)
+{
+    pollTimer_.setObjectName(QStringLiteral("Timer1"));
+    pollTimer_.setTimerType(Qt::PreciseTimer);
+    pollTimer_.setInterval(200);
+    connect(&pollTimer_, &QTimer::timeout, this, &MeterRun::pollTick);
+}
+
+qint16 MeterRun::storedPollPeriod() const
+{
+    const qint16 stored = Keys::PollPeriod.read(store_);
+    if (stored < ShortestPollPeriod || stored > LongestPollPeriod)
+        return Keys::PollPeriod.defaultValue;
+    return stored;
+}
+
+qint16 MeterRun::portNumber() const
+{
+    return port_.portNumber();
+}
+
+QString MeterRun::portError() const
+{
+    return port_.errorText();
+}
+
+bool MeterRun::hostLinked() const
+{
+    return host_.isLinked();
+}
+
+void MeterRun::setMeterAvailable(bool available)
+{
+    if (available == meterAvailable_)
+        return;
+    meterAvailable_ = available;
+    Q_EMIT meterAvailable(available);
+}
+
+bool MeterRun::openPort()
+{
+    // Setting these on a port that is open changes nothing until its next open.
+    port_.setPortNumber(Keys::PortNumber.read(store_));
+    port_.setLineSettings(LineSettings{});
+    port_.setReadLength(0);
+    if (!port_.open()) {
+        setMeterAvailable(false);
+        return false;
+    }
+    setMeterAvailable(true);
+    portLost_ = false;
+    Q_EMIT troublesChanged();
+    return true;
+}
+
+void MeterRun::startPolling()
+{
+    port_.clearReceiveBuffer();
+    pending_ = {};
+    pollCycle_.reset();
+    host_.createLink();
+    noteHostTried();
+    pollTimer_.setInterval(storedPollPeriod());
+    pollTimer_.start();
+}
+
+void MeterRun::setPollPeriod(qint16 milliseconds)
+{
+    pollTimer_.stop();
+    pollPeriod_ = milliseconds;
+    pollTimer_.setInterval(pollPeriod_);
+    Keys::PollPeriod.save(store_, pollPeriod_);
+    pollTimer_.start();
+}
+
+void MeterRun::releasePort()
+{
+    port_.close();
+    setMeterAvailable(false);
+}
+
+void MeterRun::choosePort(qint16 number)
+{
+    pollTimer_.stop();
+    if (port_.isOpen())
+        port_.close();
+    port_.setPortNumber(number);
+    Keys::PortNumber.save(store_, number);
+}
+
+void MeterRun::stop()
+{
+    pollTimer_.stop();
+    port_.close();
+}
+
+void MeterRun::pollTick()
+{
+    const TickOutcome outcome = pollCycle_.tick(port_, pending_, [this](const QString& reply) {
+        lastReply_ = reply;
+        DecodeStatusReply(reply, record_);
+        FollowReading(record_, reading_);
+        Q_EMIT readingAccepted(record_, reading_.alarmState, reading_.alarmShown);
+    });
+    reportToHost();
+    Q_EMIT tickFinished(outcome);
+}
+
+void MeterRun::noteHostTried()
+{
+    hostTried_ = true;
+    Q_EMIT troublesChanged();
+}
+
+bool MeterRun::report(int code, int index, double value)
+{
+    // No call without a link: there is no host to answer it.
+    if (!host_.isLinked())
+        return false;
+    if (host_.reportValue(code, index, value, QString()))
+        return true;
+    // A host that failed or did not answer in time is dropped until it
+    // appears again or the next start links anew.
+    host_.clear();
+    noteHostTried();
+    return false;
+}
+
+void MeterRun::reportToHost()
+{
+    const bool hostAnswered = report(SwrReport, reading_.alarmState, record_.swr);
+    // After a failed call the rest of the tick's calls are skipped.
+    if (const auto plan = PlanPowerReport(record_.rangeCode, record_.power); plan && hostAnswered)
+        report(PowerReport, plan->index, plan->reportedPower);
+}
+
+void MeterRun::reportSwr(int alarmIndex, double swr)
+{
+    report(SwrReport, alarmIndex, swr);
+}
+
+void MeterRun::linkHostAgain()
+{
+    host_.createLink();
+    noteHostTried();
+}
+
+void MeterRun::stepAlarm()
+{
+    pending_.stepAlarm = true;
+}
+
+void MeterRun::togglePeak()
+{
+    pending_.togglePeak = true;
+}
+
+void MeterRun::portLost(const QString& reason)
+{
+    portLost_ = true;
+    lostReason_ = reason;
+    setMeterAvailable(false);
+    Q_EMIT troublesChanged();
+}
+
+void MeterRun::portRecovered()
+{
+    portLost_ = false;
+    setMeterAvailable(true);
+    Q_EMIT troublesChanged();
+    // Whatever the line held while it was away is no reply.
+    port_.clearReceiveBuffer();
+    pollCycle_.reset();
+    // Whatever stopped the timer while the port was away (a failed pick of
+    // another port, say), the port is open again and polls.
+    pollTimer_.start();
+}
+
+QString MeterRun::lostReason() const
+{
+    const QString waiting = port_.waitingFor();
+    return waiting.isEmpty() ? lostReason_ : lostReason_ + u'\n' + waiting;
+}
+
+QStringList MeterRun::troubles() const
+{
+    QStringList trouble;
+    if (portLost_)
+        trouble << QStringLiteral("port lost");
+    if (portLost_ && !port_.waitingFor().isEmpty())
+        trouble << port_.waitingFor();
+    if (hostTried_ && !host_.isLinked())
+        trouble << QStringLiteral("no host");
+    return trouble;
+}
