@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QString Unavailable = QStringLiteral("System Information Is Unavailable At This Time");
 
@@ -93,19 +95,18 @@ private Q_SLOTS:
         QFETCH(bool, message);
         Dialog d;
         for (const QString& program : installed)
-            d.onPath[program] = u"/usr/bin/"_qs + program;
+            d.onPath[program] = u"/usr/bin/"_s + program;
         d.create();
         d.startSucceeds = startSucceeds;
         QTest::mouseClick(d.about->systemInfoButton, Qt::LeftButton);
         QCOMPARE(d.started, started.isEmpty() ? QStringList{} : QStringList{started});
-        QCOMPARE(d.messages,
-                 message ? QStringList{u"Vossbridge|"_qs + Unavailable} : QStringList{});
+        QCOMPARE(d.messages, message ? QStringList{u"Vossbridge|"_s + Unavailable} : QStringList{});
     }
 
     // The real process start, on a path with nothing to start.
     void failedRealStartShowsMessage()
     {
-        AboutDialog about([](const QString&) { return u"/nonexistent/sysinfo"_qs; });
+        AboutDialog about([](const QString&) { return u"/nonexistent/sysinfo"_s; });
         QStringList messages;
         about.showMessage = [&](const QString& text, const QString&) { messages << text; };
         about.startSystemInfo();

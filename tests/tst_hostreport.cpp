@@ -3,10 +3,12 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // A status reply with the fields the host report reads; the rest fixed.
-QString Reply(const QString& power, const QString& range, const QString& alarm = u"2"_qs,
-              const QString& swr = u"1.20"_qs)
+QString Reply(const QString& power, const QString& range, const QString& alarm = u"2"_s,
+              const QString& swr = u"1.20"_s)
 {
     const QString reply = QStringLiteral(";%1, 50.0,  0.0,%2,  HF  ,%3,0,  20,%4")
                               .arg(power.rightJustified(7), alarm, range, swr.rightJustified(4));
@@ -117,9 +119,9 @@ private Q_SLOTS:
     void closedPortAndRejectedReadsRepeatTheLastReply()
     {
         Rig rig;
-        rig.tick(Reply(u"300"_qs, u"1"_qs, u"4"_qs, u"3.5"_qs));
+        rig.tick(Reply(u"300"_s, u"1"_s, u"4"_s, u"3.5"_s));
         const QStringList expected{"34 4 3.5 \"\"", "33 2 250 \"\""};
-        QCOMPARE(rig.tick(u"garbage"_qs), expected);
+        QCOMPARE(rig.tick(u"garbage"_s), expected);
         rig.port.portOpen = false;
         QCOMPARE(rig.tick(), expected);
     }
@@ -127,12 +129,12 @@ private Q_SLOTS:
     void textBoxesShowWhatWasReported()
     {
         Rig rig;
-        rig.tick(Reply(u"100"_qs, u"0"_qs, u"3"_qs, u"1.20"_qs));
+        rig.tick(Reply(u"100"_s, u"0"_s, u"3"_s, u"1.20"_s));
         QCOMPARE(rig.c().reportedAlarmBox->text(), QStringLiteral("3"));
         QCOMPARE(rig.c().reportedMeterAlarmBox->text(), QStringLiteral("3"));
         QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1.2"));
         // An alarm mode the display ignores still shows; the report keeps the last setting.
-        QCOMPARE(rig.tick(Reply(u"100"_qs, u"0"_qs, u"7"_qs, u"1.20"_qs)).first(),
+        QCOMPARE(rig.tick(Reply(u"100"_s, u"0"_s, u"7"_s, u"1.20"_s)).first(),
                  QStringLiteral("34 3 1.2 \"\""));
         QCOMPARE(rig.c().reportedAlarmBox->text(), QStringLiteral("3"));
         QCOMPARE(rig.c().reportedMeterAlarmBox->text(), QStringLiteral("7"));
@@ -142,7 +144,7 @@ private Q_SLOTS:
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         Rig rig;
-        const QStringList reports = rig.tick(Reply(u"100"_qs, u"0"_qs, u"2"_qs, u"1.25"_qs));
+        const QStringList reports = rig.tick(Reply(u"100"_s, u"0"_s, u"2"_s, u"1.25"_s));
         QLocale::setDefault(QLocale::c());
         QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1,25"));
         QCOMPARE(reports.first(), QStringLiteral("34 2 1.25 \"\""));
@@ -174,7 +176,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.host.linked = false;
-        QVERIFY(rig.tick(Reply(u"100"_qs, u"1"_qs)).isEmpty());
+        QVERIFY(rig.tick(Reply(u"100"_s, u"1"_s)).isEmpty());
         QCOMPARE(rig.c().rangeLabel->text(), QStringLiteral(" 250"));
         QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1.2"));
         rig.window->reportTestSwrAtAlarm15();
@@ -187,11 +189,11 @@ private Q_SLOTS:
         Rig rig;
         rig.host.failFromCall = 0;
         // The failed SWR report ends the tick's calls; the display still follows.
-        QCOMPARE(rig.tick(Reply(u"100"_qs, u"2"_qs)), QStringList{"34 2 1.2 \"\""});
+        QCOMPARE(rig.tick(Reply(u"100"_s, u"2"_s)), QStringList{"34 2 1.2 \"\""});
         QVERIFY(!rig.host.linked);
         QCOMPARE(rig.c().rangeLabel->text(), QStringLiteral("  25"));
         QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1.2"));
-        QVERIFY(rig.tick(Reply(u"100"_qs, u"2"_qs)).isEmpty());
+        QVERIFY(rig.tick(Reply(u"100"_s, u"2"_s)).isEmpty());
         QVERIFY(rig.window->windowTitle().contains(QStringLiteral("no host")));
 
         rig.host.failFromCall = -1;
@@ -204,7 +206,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.host.failFromCall = 1;
-        QCOMPARE(rig.tick(Reply(u"100"_qs, u"0"_qs)).size(), 2);
+        QCOMPARE(rig.tick(Reply(u"100"_s, u"0"_s)).size(), 2);
         QVERIFY(!rig.host.linked);
     }
 

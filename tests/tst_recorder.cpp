@@ -18,12 +18,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <cmath>
 #include <unistd.h>
 
 namespace {
 constexpr int Columns = 10;
-const QDateTime Stamp(QDate(2026, 12, 7), QTime(12, 34, 56, 789), Qt::UTC);
+const QDateTime Stamp(QDate(2026, 12, 7), QTime(12, 34, 56, 789), QTimeZone::utc());
 
 StatusRecord Reading(double power, double swr, double rangeCode, double peakFlag)
 {

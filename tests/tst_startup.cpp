@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QStringList FirstRunKeys{"Position-Left", "Position-Top", "PwrMode", "Height",   "mnuSetup",
                                "mnuSmall",      "mnuVector",    "ComPort", "Pollrate", "Range"};
@@ -49,7 +51,7 @@ private Q_SLOTS:
     {
         Rig rig(true);
         for (const char* key : {"Height", "ComPort", "Pollrate", "mnuSetup"})
-            rig.store.values.remove(u"StartUp/"_qs + QLatin1StringView(key));
+            rig.store.values.remove(u"StartUp/"_s + QLatin1StringView(key));
         rig.start();
         QCOMPARE(rig.window->outerHeightTwips(), 3495.0f);
         QCOMPARE(rig.port.port, 5);
@@ -76,8 +78,8 @@ private Q_SLOTS:
                               "save StartUp/mnuVector=False", "save StartUp/ComPort=5",
                               "save StartUp/Pollrate=80", "save StartUp/Range=3"}));
         // Where the window was first shown, as whole twips.
-        QCOMPARE(rig.stored(u"Position-Left"_qs), QString::number(rig.window->geometry().x() * 15));
-        QCOMPARE(rig.stored(u"Position-Top"_qs), QString::number(rig.window->geometry().y() * 15));
+        QCOMPARE(rig.stored(u"Position-Left"_s), QString::number(rig.window->geometry().x() * 15));
+        QCOMPARE(rig.stored(u"Position-Top"_s), QString::number(rig.window->geometry().y() * 15));
 
         QCOMPARE(rig.window->outerHeightTwips(), 3495.0f);
         QVERIFY(rig.window->menu().setupAction->isChecked());
@@ -94,29 +96,29 @@ private Q_SLOTS:
     {
         Rig rig(true);
         rig.store.values.remove(QStringLiteral("StartUp/Position-Left"));
-        rig.set(u"ComPort"_qs, u"9"_qs);
-        rig.set(u"Pollrate"_qs, u"300"_qs);
-        rig.set(u"Height"_qs, u"1800"_qs);
-        rig.set(u"mnuSetup"_qs, u"False"_qs);
-        rig.set(u"mnuSmall"_qs, u"True"_qs);
+        rig.set(u"ComPort"_s, u"9"_s);
+        rig.set(u"Pollrate"_s, u"300"_s);
+        rig.set(u"Height"_s, u"1800"_s);
+        rig.set(u"mnuSetup"_s, u"False"_s);
+        rig.set(u"mnuSmall"_s, u"True"_s);
         rig.start();
-        QCOMPARE(rig.stored(u"ComPort"_qs), QStringLiteral("5"));
-        QCOMPARE(rig.stored(u"Pollrate"_qs), QStringLiteral("80"));
-        QCOMPARE(rig.stored(u"Height"_qs), QStringLiteral("3495"));
-        QCOMPARE(rig.stored(u"mnuSmall"_qs), QStringLiteral("False"));
+        QCOMPARE(rig.stored(u"ComPort"_s), QStringLiteral("5"));
+        QCOMPARE(rig.stored(u"Pollrate"_s), QStringLiteral("80"));
+        QCOMPARE(rig.stored(u"Height"_s), QStringLiteral("3495"));
+        QCOMPARE(rig.stored(u"mnuSmall"_s), QStringLiteral("False"));
         QCOMPARE(rig.port.port, 5);
     }
 
     void storedSettingsAreRestored()
     {
         Rig rig(true);
-        rig.set(u"Position-Left"_qs, u"1500"_qs);
-        rig.set(u"Position-Top"_qs, u"750"_qs);
-        rig.set(u"Height"_qs, u"1800"_qs);
-        rig.set(u"mnuSetup"_qs, u"False"_qs);
-        rig.set(u"mnuSmall"_qs, u"True"_qs);
-        rig.set(u"Pollrate"_qs, u"250"_qs);
-        rig.set(u"ComPort"_qs, u"12"_qs);
+        rig.set(u"Position-Left"_s, u"1500"_s);
+        rig.set(u"Position-Top"_s, u"750"_s);
+        rig.set(u"Height"_s, u"1800"_s);
+        rig.set(u"mnuSetup"_s, u"False"_s);
+        rig.set(u"mnuSmall"_s, u"True"_s);
+        rig.set(u"Pollrate"_s, u"250"_s);
+        rig.set(u"ComPort"_s, u"12"_s);
         rig.start();
         QCOMPARE(rig.window->geometry().topLeft(), QPoint(100, 50));
         QCOMPARE(rig.window->leftTwips(), 1500.0f);
@@ -190,9 +192,9 @@ private Q_SLOTS:
     void positionAndHeightThatDoNotConvert()
     {
         Rig rig(true);
-        rig.set(u"Position-Left"_qs, u"left"_qs);
-        rig.set(u"Position-Top"_qs, u"750"_qs);
-        rig.set(u"Height"_qs, u"2550 twips"_qs);
+        rig.set(u"Position-Left"_s, u"left"_s);
+        rig.set(u"Position-Top"_s, u"750"_s);
+        rig.set(u"Height"_s, u"2550 twips"_s);
         rig.start();
         QCOMPARE(rig.window->topTwips(), 750.0f);
         // Height reads leniently: its leading number.
@@ -253,7 +255,7 @@ private Q_SLOTS:
     void shutdownWithPortClosedStillStores()
     {
         Rig rig(true, false);
-        rig.set(u"ComPort"_qs, u"7"_qs);
+        rig.set(u"ComPort"_s, u"7"_s);
         rig.start();
         rig.window->setGeometry(QRect(QPoint(40, 20), rig.window->size()));
         rig.window->close();
@@ -272,7 +274,7 @@ private Q_SLOTS:
         rig.port.reads = {QStringLiteral(";  100.0, 50.0,  0.0,3,  HF  ,0,0,  20,1.20")};
         rig.window->pollTick();
         rig.window->close();
-        QCOMPARE(rig.stored(u"Alarm"_qs), QStringLiteral("3"));
+        QCOMPARE(rig.stored(u"Alarm"_s), QStringLiteral("3"));
     }
 };
 

@@ -7,6 +7,7 @@
 #include "FakeSerialLink.h"
 #include "FakeSettingsStore.h"
 #include "MainWindow.h"
+#include "QtTryNarrowing.h"
 
 #include <QTest>
 
