@@ -6,7 +6,7 @@
 #include "FakeSettingsStore.h"
 #include "MeterSimProcess.h"
 #include "PollCycle.h"
-#include "QtSerialLink.h"
+#include "PosixSerialLink.h"
 #include "WebLink.h"
 
 #include <QCoreApplication>
@@ -33,7 +33,7 @@ double CpuMicroseconds()
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
-double CpuPerTick(QtSerialLink& port, WebLink& link)
+double CpuPerTick(PosixSerialLink& port, WebLink& link)
 {
     PollCycle cycle;
     PendingCommands pending;
@@ -100,7 +100,7 @@ void FiveBrowsersAgainstNone(benchmark::State& state)
     FakeSettingsStore store;
     MeterSimProcess sim({QStringLiteral("-e"), QStringLiteral("sweep on")});
     const QString device = sim.devicePath();
-    QtSerialLink port([device](int) { return device; });
+    PosixSerialLink port([device](int) { return device; });
     port.setPortNumber(5);
     port.setLineSettings(LineSettings{});
     port.setReadLength(0);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "HostPort.h"
 #include "SettingKey.h"
 #include "StationLinkSettings.h"
 
@@ -14,10 +15,10 @@ inline const QString Group = QStringLiteral("Web");
 
 // The one place the listen address is read: "127.0.0.1:8734", "0.0.0.0:8734"
 // (every IPv4 address), "[::]:8734" (every address).
-using Endpoint = StationLinkSettings::Endpoint;
-inline std::optional<Endpoint> ParseListen(const QString& text)
+using Endpoint = HostPort;
+inline std::optional<Endpoint> ParseListen(const QString& text, QString* problem = nullptr)
 {
-    const auto e = StationLinkSettings::ParseEndpoint(text);
+    const auto e = ParseHostPort(text, 0, problem);
     if (!e || !StationLinkSettings::IsListenAddress(e->host))
         return std::nullopt;
     return e;
