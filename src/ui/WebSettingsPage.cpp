@@ -79,9 +79,11 @@ bool WebSettingsPage::apply()
 {
     using namespace WebSettings;
     const QString listen = listen_->text().trimmed();
-    if (!ParseListen(listen)) {
-        problem_->setText(tr("The address to listen on must be a numeric address or localhost "
-                             "and a port, as in 127.0.0.1:8734, 0.0.0.0:8734 or [::]:8734."));
+    QString why;
+    if (!ParseListen(listen, &why)) {
+        problem_->setText(tr("Listen on: %1; give a numeric address or localhost and a port, "
+                             "as in 127.0.0.1:8734, 0.0.0.0:8734 or [::]:8734.")
+                              .arg(why.isEmpty() ? tr("not a numeric address") : why));
         problem_->show();
         return false;
     }
