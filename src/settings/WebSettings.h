@@ -16,9 +16,9 @@ inline const QString Group = QStringLiteral("Web");
 // The one place the listen address is read: "127.0.0.1:8734", "0.0.0.0:8734"
 // (every IPv4 address), "[::]:8734" (every address).
 using Endpoint = HostPort;
-inline std::optional<Endpoint> ParseListen(const QString& text)
+inline std::optional<Endpoint> ParseListen(const QString& text, QString* problem = nullptr)
 {
-    const auto e = ParseHostPort(text);
+    const auto e = ParseHostPort(text, 0, problem);
     if (!e || !StationLinkSettings::IsListenAddress(e->host))
         return std::nullopt;
     return e;
@@ -42,12 +42,14 @@ inline QString PageAddress(const QString& listen, const QString& token)
     const auto e = ParseListen(listen);
     if (!e)
         return {};
-    HostPort shown = *e;
-    if (shown.host == u"0.0.0.0" || shown.host == u"::")
-        shown.host = QSysInfo::machineHostName();
+    QString host = e->host;
+    if (host == u"0.0.0.0" || host == u"::")
+        host = QSysInfo::machineHostName();
+    else if (host.contains(u':'))
+        host = u'[' + host + u']';
     const QString query =
         IsLoopback(e->host) || token.isEmpty() ? QString() : QStringLiteral("?token=") + token;
-    return QStringLiteral("http://%1/%2").arg(HostPortText(shown), query);
+    return QStringLiteral("http://%1:%2/%3").arg(host).arg(e->port).arg(query);
 }
 
 inline constexpr int TokenLength = 32;
