@@ -115,6 +115,7 @@ private Q_SLOTS:
     void hungBroker();
     void tls_data();
     void tls();
+    void tlsNamesTheBroker();
     void slowLink();
     void protectionState();
 
@@ -625,6 +626,42 @@ void TstMqttE2e::tls()
     rig.start();
     QVERIFY2(QTest::qWaitFor([&] { return rig.link.statusText().contains(status); }, 10000),
              qPrintable(rig.link.statusText()));
+}
+
+void TstMqttE2e::tlsNamesTheBroker()
+{
+    // A TLS server that ends the handshake unless the client names it
+    // "localhost", and shows what comes through: a broker behind a proxy
+    // that routes by name sees the same. "localhost" may stand for ::1
+    // first, where nothing listens.
+    static const TestCertificates certificates;
+    QVERIFY(certificates.made());
+    PortHold hold;
+    const QString cert = certificates.path("broker.pem"), key = certificates.path("broker.key");
+    QProcess server;
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start(QStringLiteral("openssl"),
+                 {"s_server", "-naccept", "1", "-accept",
+                  QStringLiteral("127.0.0.1:%1").arg(hold.port()), "-cert", cert, "-key", key,
+                  "-cert2", cert, "-key2", key, "-servername", "localhost", "-servername_fatal"});
+    QByteArray seen;
+    const auto saw = [&](const char* text) {
+        return QTest::qWaitFor(
+            [&] {
+                seen += server.readAll();
+                return seen.contains(text);
+            },
+            10000);
+    };
+    QVERIFY2(saw("ACCEPT"), seen.constData());
+    Rig rig(hold.port(), QStringLiteral("sni"),
+            {QStringLiteral("Broker=localhost:%1").arg(hold.port()),
+             QStringLiteral("CaFile=") + certificates.path("ca.pem")});
+    rig.start();
+    // The client's CONNECT, through the handshake.
+    QVERIFY2(saw("MQTT"), qPrintable(rig.link.statusText() + u'\n' + QString::fromLatin1(seen)));
+    server.kill();
+    server.waitForFinished();
 }
 
 void TstMqttE2e::slowLink()

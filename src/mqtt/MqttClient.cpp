@@ -68,7 +68,7 @@ MqttClient::MqttClient(QObject* parent) : QObject(parent)
     connect(&retryTimer_, &QTimer::timeout, this, &MqttClient::attempt);
     connectTimer_.setSingleShot(true);
     connect(&connectTimer_, &QTimer::timeout, this,
-            [this] { fail(QStringLiteral("no answer from the broker")); });
+            [this] { failOrMoveOn(QStringLiteral("no answer from the broker")); });
 }
 
 MqttClient::~MqttClient()
@@ -155,10 +155,31 @@ void MqttClient::attempt()
 {
     destroyClient();
     reason_.clear();
+    addresses_.clear();
+    if (!makeClient())
+        return;
+    setState(State::Connecting);
+    qCInfo(lcMqtt) << "connecting to" << brokerText() << "as" << options_.clientId
+                   << (options_.caFile.isEmpty() ? "" : "with TLS");
+
+    // libmosquitto looks names up with the blocking resolver; do that part
+    // here, in the background, and hand it an address. With TLS the name
+    // still checks the broker's certificate and goes out as the server's
+    // name: setUpTls() gave it to OpenSSL.
+    if (const QHostAddress address(options_.host); !address.isNull()) {
+        addresses_ = {address};
+        connectTo(0);
+    } else {
+        lookupId_ = QHostInfo::lookupHost(options_.host, this, &MqttClient::hostFound);
+    }
+}
+
+bool MqttClient::makeClient()
+{
     mosq_ = mosquitto_new(options_.clientId.toUtf8().constData(), true, this);
     if (!mosq_) {
         fail(QStringLiteral("libmosquitto could not make a client"));
-        return;
+        return false;
     }
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_connect_callback_set(mosq_, &MqttClient::onConnect);
@@ -174,19 +195,26 @@ void MqttClient::attempt()
         mosquitto_will_set(mosq_, options_.willTopic.constData(),
                            static_cast<int>(options_.willPayload.size()),
                            options_.willPayload.constData(), 1, true);
-    if (!options_.caFile.isEmpty() && !setUpTls())
-        return;
-    setState(State::Connecting);
-    qCInfo(lcMqtt) << "connecting to" << brokerText() << "as" << options_.clientId
-                   << (options_.caFile.isEmpty() ? "" : "with TLS");
+    return options_.caFile.isEmpty() || setUpTls();
+}
 
-    // libmosquitto looks names up with the blocking resolver; do that part
-    // here, in the background, and hand it an address. With TLS the name
-    // still checks the broker's certificate: setUpTls() gave it to OpenSSL.
-    if (!QHostAddress(options_.host).isNull())
-        connectTo(options_.host);
-    else
-        lookupId_ = QHostInfo::lookupHost(options_.host, this, &MqttClient::hostFound);
+bool MqttClient::tryNextAddress(const QString& why)
+{
+    // A name often stands for an IPv6 and an IPv4 address while the broker
+    // listens on one of them: "localhost" is ::1 first on Debian 13. Only a
+    // connection that never reached a broker moves on; a broker's refusal or
+    // a refused certificate is its answer.
+    const qsizetype next = address_ + 1;
+    if (state_ != State::Connecting || refused_ || !tlsRefusal_.isEmpty() ||
+        next >= addresses_.size())
+        return false;
+    qCInfo(lcMqtt).noquote() << "broker" << brokerText() << "at"
+                             << addresses_.at(address_).toString() << why << "- trying"
+                             << addresses_.at(next).toString();
+    destroyClient();
+    if (makeClient())
+        connectTo(next);
+    return true;
 }
 
 void MqttClient::hostFound(const QHostInfo& info)
@@ -198,7 +226,8 @@ void MqttClient::hostFound(const QHostInfo& info)
         fail(QStringLiteral("can't find host %1 (%2)").arg(options_.host, info.errorString()));
         return;
     }
-    connectTo(info.addresses().constFirst().toString());
+    addresses_ = info.addresses();
+    connectTo(0);
 }
 
 int MqttClient::verifyPeer(int preverified, X509_STORE_CTX* store)
@@ -211,6 +240,23 @@ int MqttClient::verifyPeer(int preverified, X509_STORE_CTX* store)
                                 .arg(QString::fromUtf8(X509_verify_cert_error_string(
                                     X509_STORE_CTX_get_error(store))));
     return preverified;
+}
+
+void MqttClient::tlsEvent(const ssl_st* constSsl, int where, int ret)
+{
+    SSL* ssl = const_cast<SSL*>(constSsl);
+    auto* self = static_cast<MqttClient*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    if ((where & SSL_CB_READ_ALERT) == SSL_CB_READ_ALERT && self->tlsRefusal_.isEmpty())
+        self->tlsRefusal_ = QStringLiteral("the broker ended TLS: %1")
+                                .arg(QString::fromUtf8(SSL_alert_desc_string_long(ret)));
+    // libmosquitto names the server with the address it connected to; a
+    // broker behind a proxy that routes by name needs the name, and an
+    // address has no place there at all.
+    if (!(where & SSL_CB_HANDSHAKE_START))
+        return;
+    QByteArray name = self->options_.host.toUtf8();
+    SSL_set_tlsext_host_name(ssl,
+                             QHostAddress(self->options_.host).isNull() ? name.data() : nullptr);
 }
 
 bool MqttClient::setUpTls()
@@ -243,6 +289,7 @@ bool MqttClient::setUpTls()
     }
     SSL_CTX_set_app_data(ctx, this);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, &MqttClient::verifyPeer);
+    SSL_CTX_set_info_callback(ctx, &MqttClient::tlsEvent);
     // libmosquitto takes its own reference and frees it with the client;
     // without its defaults it uses the context as it is.
     int rc = mosquitto_int_option(mosq_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
@@ -255,9 +302,11 @@ bool MqttClient::setUpTls()
     return true;
 }
 
-void MqttClient::connectTo(const QString& address)
+void MqttClient::connectTo(qsizetype index)
 {
-    const int rc = mosquitto_connect_async(mosq_, address.toUtf8().constData(), options_.port,
+    address_ = index;
+    const QByteArray address = addresses_.at(index).toString().toUtf8();
+    const int rc = mosquitto_connect_async(mosq_, address.constData(), options_.port,
                                            options_.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         fail(ErrorText(rc));
@@ -319,7 +368,7 @@ void MqttClient::settle(int rc)
             why = QStringLiteral("TLS failed: %1").arg(OpenSslError());
         if (!refused_ && state_ == State::Connected)
             why = QStringLiteral("connection lost (%1)").arg(why);
-        fail(why);
+        failOrMoveOn(why);
         return;
     }
     if (writeNotifier_)
@@ -332,6 +381,12 @@ void MqttClient::settle(int rc)
     const QList<Message> received = std::exchange(received_, {});
     for (const Message& m : received)
         Q_EMIT messageReceived(m.topic, m.payload);
+}
+
+void MqttClient::failOrMoveOn(const QString& why)
+{
+    if (!tryNextAddress(why))
+        fail(why);
 }
 
 void MqttClient::fail(const QString& why)

@@ -4,6 +4,7 @@
 #include "RetryPause.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -13,6 +14,7 @@
 struct mosquitto;
 struct mosquitto_message;
 struct x509_store_ctx_st;
+struct ssl_st;
 class QHostInfo;
 class QSocketNotifier;
 
@@ -82,16 +84,21 @@ private:
     static void onMessage(mosquitto* m, void* self, const mosquitto_message* message);
 
     static int verifyPeer(int preverified, x509_store_ctx_st* store);
+    static void tlsEvent(const ssl_st* ssl, int where, int ret);
 
     void attempt();
+    bool makeClient();
     bool setUpTls();
     void hostFound(const QHostInfo& info);
-    void connectTo(const QString& address);
+    void connectTo(qsizetype index);
+    // Whether another of the name's addresses is being tried instead.
+    bool tryNextAddress(const QString& why);
     void readable();
     void writable();
     void housekeeping();
     // After every call into libmosquitto: follow its socket and notice a loss.
     void settle(int rc);
+    void failOrMoveOn(const QString& why);
     void fail(const QString& why);
     void dropNotifiers();
     void destroyClient();
@@ -109,6 +116,9 @@ private:
     RetryPause pause_;
     int connectTimeoutMs_ = 10000;
     int lookupId_ = -1;
+    // The broker's addresses, and the one this attempt connects to.
+    QList<QHostAddress> addresses_;
+    qsizetype address_ = 0;
     int socket_ = -1;
     bool refused_ = false;
     // Why OpenSSL refused the broker's certificate in this attempt.
