@@ -209,7 +209,7 @@ bool MqttClient::tryNextAddress(const QString& why)
         next >= addresses_.size())
         return false;
     qCInfo(lcMqtt).noquote() << "broker" << brokerText() << "at"
-                             << addresses_.at(address_).toString() << why << "- trying"
+                             << addresses_.at(address_).toString() + u':' << why << "- trying"
                              << addresses_.at(next).toString();
     destroyClient();
     if (makeClient())
@@ -309,7 +309,7 @@ void MqttClient::connectTo(qsizetype index)
     const int rc = mosquitto_connect_async(mosq_, address.constData(), options_.port,
                                            options_.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
-        fail(ErrorText(rc));
+        failOrMoveOn(ErrorText(rc));
         return;
     }
     socket_ = mosquitto_socket(mosq_);
