@@ -44,7 +44,7 @@ device=$(head -n 1 "$scratch/sim.log")
 
 "${run[@]}" "$bin/vossbridge-host" >"$scratch/host.log" 2>"$scratch/host.err" &
 pids+=($!)
-wait_for 10 grep -q listening "$scratch/host.err" || fail "the reference host did not start"
+wait_for 10 grep -qs listening "$scratch/host.err" || fail "the reference host did not start"
 
 export XDG_CONFIG_HOME=$scratch/config
 mkdir -p "$XDG_CONFIG_HOME/Vossbridge"
