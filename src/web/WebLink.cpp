@@ -67,6 +67,11 @@ void WebLink::applySettings(SettingsStore& store)
     const QHostAddress address = ListenAddress(e.host);
     server_.setToken(address.isLoopback() ? QByteArray() : EnsureToken(store).toUtf8());
     server_.setCommandsEnabled(commands_);
+    QByteArrayList names;
+    for (const QString& n : Names.read(store).split(u',', Qt::SkipEmptyParts))
+        if (!n.trimmed().isEmpty())
+            names.append(n.trimmed().toLower().toUtf8());
+    server_.setUserNames(names);
     if (!server_.listen(address, e.port)) {
         problem_ = QStringLiteral("can't listen on %1: %2").arg(listenText_, server_.errorText());
         qCWarning(lcWeb).noquote() << problem_;

@@ -6,6 +6,7 @@ import os
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 
 
@@ -130,3 +131,83 @@ class WebSocketClient:
             self.data = self.data[start + size:]
             self.frames += 1
         return self.frames
+
+
+def other_token(token):
+    """A token of the same length that surely differs from `token`."""
+    return ("A" if token[0] != "A" else "B") + token[1:]
+
+
+def closed(sock, timeout=20):
+    """Whether the server closed or reset the connection within timeout."""
+    sock.settimeout(timeout)
+    try:
+        while sock.recv(65536):
+            pass
+        return True
+    except ConnectionResetError:
+        return True
+    except socket.timeout:
+        return False
+
+
+def resident_kb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return next(int(l.split()[1]) for l in f if l.startswith("VmRSS:"))
+
+
+class trickle(threading.Thread):
+    """Sends `first`, then `data` a byte every `pause` seconds; `cut` tells
+    whether the server cut the connection before all of it was sent, or
+    closed it without a word after."""
+
+    def __init__(self, port, first, data, pause):
+        super().__init__(daemon=True)
+        self.sock = socket.create_connection(("127.0.0.1", port))
+        self.first, self.data, self.pause, self.cut = first, data, pause, False
+        self.start()
+
+    def run(self):
+        try:
+            self.sock.sendall(self.first)
+            for i in range(len(self.data)):
+                time.sleep(self.pause)
+                self.sock.sendall(self.data[i:i + 1])
+            self.sock.settimeout(30)
+            self.cut = self.sock.recv(1) == b""
+        except (ConnectionResetError, BrokenPipeError):
+            self.cut = True
+        except socket.timeout:
+            pass
+        self.sock.close()
+
+
+class SlowClients(threading.Thread):
+    """`count` clients each sending a request head a byte every 2 s, each
+    coming back at once when cut off, until stop()."""
+
+    def __init__(self, port, count):
+        super().__init__(daemon=True)
+        self.port, self.count, self.running = port, count, True
+        self.start()
+
+    def run(self):
+        socks = [None] * self.count
+        while self.running:
+            for i in range(self.count):
+                try:
+                    if socks[i] is None:
+                        socks[i] = socket.create_connection(("127.0.0.1", self.port), timeout=1)
+                    socks[i].sendall(b"G")
+                except OSError:
+                    if socks[i]:
+                        socks[i].close()
+                    socks[i] = None
+            time.sleep(2)
+        for s in socks:
+            if s:
+                s.close()
+
+    def stop(self):
+        self.running = False
+        self.join(30)
