@@ -106,8 +106,12 @@ def upgrade_headers(origin=None):
 class WebSocketClient:
     """The page's WebSocket from a script: counts the server's text frames."""
 
-    def __init__(self, port):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=1)
+    def __init__(self, port, receive_buffer=None):
+        self.sock = socket.socket()
+        if receive_buffer:
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, receive_buffer)
+        self.sock.settimeout(1)
+        self.sock.connect(("127.0.0.1", port))
         self.sock.sendall(head(port, path="/ws", headers=upgrade_headers("http://127.0.0.1:%d" % port)))
         self.data = b""
         while b"\r\n\r\n" not in self.data:
@@ -131,6 +135,13 @@ class WebSocketClient:
             self.data = self.data[start + size:]
             self.frames += 1
         return self.frames
+
+
+def count_during(count, seconds):
+    """How much count() grew in that many seconds."""
+    start = count()
+    time.sleep(seconds)
+    return count() - start
 
 
 def other_token(token):
