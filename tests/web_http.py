@@ -37,6 +37,7 @@ class Http(unittest.TestCase):
             ("signed Content-Length", "127.0.0.1", "true", lambda p, t: head(p, "POST", "/api/command/peak", [("Content-Length", "+3")]) + b"abc", 400, "Content-Length"),
             ("bare LF line ends", "127.0.0.1", "false", lambda p, t: head(p, path="/api/state").replace(b"\r\n", b"\n"), 200, '"meter"'),
             ("HTTP/1.0 closes", "127.0.0.1", "false", lambda p, t: b"GET /app.js HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", 200, "Connection: close"),
+            ("metrics", "127.0.0.1", "false", lambda p, t: head(p, path="/metrics"), 200, "vossbridge_swr_ratio 0"),
             ("close among tokens", "127.0.0.1", "false", lambda p, t: head(p, path="/app.js", headers=[("Connection", "foo, close")]), 200, "Connection: close"),
             ("header name with a blank", "127.0.0.1", "false", lambda p, t: head(p, headers=[("X Bad", "1")]), 400, "malformed"),
             ("not HTTP/1", "127.0.0.1", "false", lambda p, t: b"GET / HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n", 400, "malformed"),

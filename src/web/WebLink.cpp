@@ -36,6 +36,7 @@ WebLink::WebLink(QObject* parent) : QObject(parent)
     rateTimer_.setSingleShot(true);
     connect(&rateTimer_, &QTimer::timeout, this, &WebLink::sendState);
     server_.setStateProvider([this] { return stateJson(); });
+    server_.setMetricsProvider([this] { return metricsText(); });
     connect(&server_, &WebServer::commandRequested, this, [this](const QByteArray& name) {
         if (name == "alarm")
             Q_EMIT stepAlarmRequested();
@@ -172,6 +173,36 @@ void WebLink::sendHistory(QWebSocket* socket)
     socket->sendTextMessage(
         QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("history"), points}})
                               .toJson(QJsonDocument::Compact)));
+}
+
+void WebLink::countTick(TickOutcome outcome)
+{
+    if (outcome == TickOutcome::PortClosed)
+        return;
+    ++polls_;
+    ++(outcome == TickOutcome::Accepted ? accepted_ : rejected_);
+}
+
+QByteArray WebLink::metricsText() const
+{
+    PageMetrics m;
+    m.received = record_.received;
+    m.power = record_.power;
+    m.swr = record_.swr;
+    m.alarmSetting = alarmState_;
+    m.alarmShown = alarmShown_;
+    m.fullScaleWatts = FullScaleWatts(record_.rangeCode);
+    m.port = meterAvailable_ ? PageMetrics::Port::Open : PageMetrics::Port::Waiting;
+    m.hostLinked = hostLinked_;
+    m.polls = polls_;
+    m.accepted = accepted_;
+    m.rejected = rejected_;
+    m.protectionLatched = protectionLatched_;
+    m.webClients = server_.clientCount();
+    m.webRefusals = server_.refusals();
+    if (metricsSource_)
+        metricsSource_(m);
+    return MetricsText(m);
 }
 
 QByteArray WebLink::stateJson() const

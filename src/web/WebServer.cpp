@@ -203,7 +203,9 @@ void WebServer::makeRoom(const QHostAddress& peer)
                 oldestOfPeer = c;
         }
     }
-    if (waitingOfPeer >= limits_.newClientsPerAddress)
+    // Every program on this machine comes from loopback: they share the
+    // cap of all, not one address's.
+    if (waitingOfPeer >= limits_.newClientsPerAddress && !peer.isLoopback())
         cut(oldestOfPeer, "makes way for a new client from its address");
     else if (oldest && (waiting >= limits_.newClients || clientCount() >= limits_.clients))
         cut(oldest, "makes way for a new client");

@@ -26,7 +26,8 @@ public:
         int bodyBytes = 1024;
         int clients = 64;
         // Clients that have not yet made an authorised request, in all and
-        // from one address: beyond these the oldest makes way.
+        // from one address other than loopback: beyond these the oldest
+        // makes way.
         int newClients = 32;
         int newClientsPerAddress = 16;
         int idleMs = 10000; // silence before a request
