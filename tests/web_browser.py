@@ -53,6 +53,8 @@ class Browser(unittest.TestCase):
             ("SWR over the alarm turns the bar red", ["swr 2.5"], lambda: self.swr_colour() == ALARM_RED),
             ("SWR digits", [], lambda: self.text("swr") == "2.50"),
             ("SWR back under", ["swr 1.2"], lambda: self.swr_colour() not in ("", ALARM_RED)),
+            ("resistance and reactance to a tenth", ["impedance 48.7", "phase 12", "gate 20"],
+             lambda: (self.text("resistance"), self.text("reactance")) == ("47.6", "10.1")),
             ("port lost", ["hangup"], lambda: self.text("meter-state") == "port lost"),
         ]
         for name, commands, shown in rows:

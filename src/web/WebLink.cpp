@@ -213,6 +213,10 @@ QByteArray WebLink::stateJson() const
     const auto vectorText = [&](double v) {
         return vector ? GeneralNumberText(v, locale) : QStringLiteral("0.00");
     };
+    // Derived from the impedance and phase: a tenth of an ohm is all they hold.
+    const auto ohmsText = [&](double v) {
+        return vector ? locale.toString(v, 'f', 1) : QStringLiteral("0.0");
+    };
     const std::optional<double> fullScale = FullScaleWatts(r.rangeCode);
     QString meter = QStringLiteral("reading");
     if (!meterAvailable_)
@@ -238,8 +242,8 @@ QByteArray WebLink::stateJson() const
         {QStringLiteral("vectorValid"), vector},
         {QStringLiteral("impedance"), vectorText(r.impedance)},
         {QStringLiteral("phase"), vectorText(r.phase)},
-        {QStringLiteral("resistance"), vectorText(r.resistance)},
-        {QStringLiteral("reactance"), vectorText(r.reactance)},
+        {QStringLiteral("resistance"), ohmsText(r.resistance)},
+        {QStringLiteral("reactance"), ohmsText(r.reactance)},
         {QStringLiteral("protection"), QJsonObject{{QStringLiteral("latched"), protectionLatched_},
                                                    {QStringLiteral("reason"), protectionReason_}}},
         {QStringLiteral("commands"), commands_},
