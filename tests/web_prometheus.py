@@ -23,10 +23,8 @@ class Prometheus:
     def __init__(self, folder, target, token):
         config = os.path.join(folder, "prometheus.yml")
         with open(config, "w") as f:
-            f.write("global: {scrape_interval: 1s}\nscrape_configs:\n"
-                    "  - job_name: vossbridge\n"
-                    "    authorization: {credentials: %s}\n"
-                    "    static_configs: [{targets: ['%s']}]\n" % (token, target))
+            f.write("global: {scrape_interval: 1s}\nscrape_configs: [{job_name: vossbridge, "
+                    "authorization: {credentials: %s}, static_configs: [{targets: ['%s']}]}]\n" % (token, target))
         self.log = os.path.join(folder, "prometheus.log")
         for _ in range(10):
             self.port = free_port()
@@ -71,8 +69,6 @@ class Scrape(unittest.TestCase):
                     with self.subTest(query):
                         self.assertTrue(wait_for(lambda: prometheus.query(query) == value, 60),
                                         "%s: %s" % (query, prometheus.query(query)))
-                polls = float(prometheus.query("vossbridge_polls_total"))
-                self.assertTrue(wait_for(lambda: float(prometheus.query("vossbridge_polls_total")) > polls, 30))
                 _, answer = exchange(served.port, head(served.port, path="/metrics",
                                                        headers=[("Authorization", "Bearer " + served.token())]))
                 lint = subprocess.run(["promtool", "check", "metrics"], input=answer.split("\r\n\r\n", 1)[1],

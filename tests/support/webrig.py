@@ -149,48 +149,25 @@ def other_token(token):
     return ("A" if token[0] != "A" else "B") + token[1:]
 
 
-def closed(sock, timeout=20):
-    """Whether the server closed or reset the connection within timeout."""
-    sock.settimeout(timeout)
-    try:
-        while sock.recv(65536):
-            pass
-        return True
-    except ConnectionResetError:
-        return True
-    except socket.timeout:
-        return False
-
-
 def resident_kb(pid):
     with open("/proc/%d/status" % pid) as f:
         return next(int(l.split()[1]) for l in f if l.startswith("VmRSS:"))
 
 
-class trickle(threading.Thread):
-    """Sends `first`, then `data` a byte every `pause` seconds; `cut` tells
-    whether the server cut the connection before all of it was sent, or
-    closed it without a word after."""
-
-    def __init__(self, port, first, data, pause):
-        super().__init__(daemon=True)
-        self.sock = socket.create_connection(("127.0.0.1", port))
-        self.first, self.data, self.pause, self.cut = first, data, pause, False
-        self.start()
-
-    def run(self):
+def trickled(port, first, data, pause=1.0):
+    """Sends `first`, then `data` a byte every `pause` seconds: whether the
+    server cut the connection before all was sent, or closed it without a word."""
+    with socket.create_connection(("127.0.0.1", port), timeout=30) as s:
         try:
-            self.sock.sendall(self.first)
-            for i in range(len(self.data)):
-                time.sleep(self.pause)
-                self.sock.sendall(self.data[i:i + 1])
-            self.sock.settimeout(30)
-            self.cut = self.sock.recv(1) == b""
+            s.sendall(first)
+            for i in range(len(data)):
+                time.sleep(pause)
+                s.sendall(data[i:i + 1])
+            return s.recv(1) == b""
         except (ConnectionResetError, BrokenPipeError):
-            self.cut = True
+            return True
         except socket.timeout:
-            pass
-        self.sock.close()
+            return False
 
 
 class SlowClients(threading.Thread):
@@ -207,17 +184,11 @@ class SlowClients(threading.Thread):
         while self.running:
             for i in range(self.count):
                 try:
-                    if socks[i] is None:
-                        socks[i] = socket.create_connection(("127.0.0.1", self.port), timeout=1)
+                    socks[i] = socks[i] or socket.create_connection(("127.0.0.1", self.port), timeout=1)
                     socks[i].sendall(b"G")
                 except OSError:
-                    if socks[i]:
-                        socks[i].close()
-                    socks[i] = None
+                    socks[i] = None  # cut off: back at the next round
             time.sleep(2)
-        for s in socks:
-            if s:
-                s.close()
 
     def stop(self):
         self.running = False
