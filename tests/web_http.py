@@ -6,7 +6,10 @@ import sys
 import time
 import unittest
 
-from webrig import Served, exchange, head, upgrade_headers
+from concurrent.futures import ThreadPoolExecutor
+
+from webrig import (Served, exchange, head, other_token, resident_kb, trickled,
+                    upgrade_headers, wait_for)
 
 PROGRAM = sys.argv[1]
 EVIL = "http://evil.example"
@@ -17,18 +20,30 @@ class Http(unittest.TestCase):
         # (name, listen, Commands, request builder(port, token), status, words in the answer or log)
         rows = [
             ("no token beyond loopback", "0.0.0.0", "false", lambda p, t: head(p, path="/api/state"), 401, "no token"),
-            ("wrong token in the query", "0.0.0.0", "false", lambda p, t: head(p, path="/?token=x" + t[1:]), 401, "wrong token"),
+            ("wrong token in the query", "0.0.0.0", "false", lambda p, t: head(p, path="/?token=" + other_token(t)), 401, "wrong token"),
             ("wrong bearer", "0.0.0.0", "false", lambda p, t: head(p, path="/api/state", headers=[("Authorization", "Bearer " + t[:-1])]), 401, "wrong token"),
-            ("token in the query gives the cookie", "0.0.0.0", "false", lambda p, t: head(p, path="/?token=" + t), 303, "HttpOnly; SameSite=Strict"),
-            ("cookie", "0.0.0.0", "false", lambda p, t: head(p, path="/api/state", headers=[("Cookie", "a=b; vossbridge_token=" + t)]), 200, '"meter"'),
+            ("token in the query gives the port's cookie", "0.0.0.0", "false", lambda p, t: head(p, path="/?token=" + t), 303, "Set-Cookie: vossbridge_token_"),
+            ("cookie", "0.0.0.0", "false", lambda p, t: head(p, path="/api/state", headers=[("Cookie", "a=b; vossbridge_token_%d=%s" % (p, t))]), 200, '"meter"'),
+            ("another port's cookie", "0.0.0.0", "false", lambda p, t: head(p, path="/api/state", headers=[("Cookie", "vossbridge_token_%d=%s" % (p + 1, t))]), 401, "no token"),
+            ("metrics need the token", "0.0.0.0", "false", lambda p, t: head(p, path="/metrics"), 401, "no token"),
             ("bearer", "0.0.0.0", "false", lambda p, t: head(p, path="/api/state", headers=[("Authorization", "Bearer " + t)]), 200, '"meter"'),
             ("WebSocket without token", "0.0.0.0", "false", lambda p, t: head(p, path="/ws", headers=upgrade_headers()), 401, "no token"),
             ("loopback needs no token", "127.0.0.1", "false", lambda p, t: head(p, path="/api/state"), 200, '"meter"'),
             ("page's files", "127.0.0.1", "false", lambda p, t: head(p, path="/app.js"), 200, "text/javascript"),
             ("foreign host name on loopback", "127.0.0.1", "false", lambda p, t: head(p, path="/", host="evil.example"), 403, "loopback host"),
+            ("rebound name on loopback", "127.0.0.1", "false", lambda p, t: head(p, path="/api/state", host="127.0.0.1.evil.example:%d" % p), 403, "loopback host"),
+            ("rebound WebSocket", "127.0.0.1", "false", lambda p, t: head(p, path="/ws", host="127.0.0.1.evil.example:%d" % p, headers=upgrade_headers("http://127.0.0.1.evil.example:%d" % p)), 403, "loopback host"),
+            ("command with a rebound origin", "127.0.0.1", "true", lambda p, t: head(p, "POST", "/api/command/alarm", [("Origin", "http://127.0.0.1.evil.example:%d" % p)]), 403, "another origin"),
+            ("two Host fields", "127.0.0.1", "false", lambda p, t: head(p, headers=[("Host", "127.0.0.1")]), 400, "Host"),
+            ("two Content-Length", "127.0.0.1", "true", lambda p, t: head(p, "POST", "/api/command/peak", [("Content-Length", "0")], body=b"GET / HTTP/1.1\r\n\r\n"), 400, "Content-Length"),
+            ("signed Content-Length", "127.0.0.1", "true", lambda p, t: head(p, "POST", "/api/command/peak", [("Content-Length", "+3")]) + b"abc", 400, "Content-Length"),
+            ("bare LF line ends", "127.0.0.1", "false", lambda p, t: head(p, path="/api/state").replace(b"\r\n", b"\n"), 200, '"meter"'),
+            ("HTTP/1.0 closes", "127.0.0.1", "false", lambda p, t: b"GET /app.js HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", 200, "Connection: close"),
+            ("metrics", "127.0.0.1", "false", lambda p, t: head(p, path="/metrics"), 200, "vossbridge_swr_ratio 0"),
+            ("close among tokens", "127.0.0.1", "false", lambda p, t: head(p, path="/app.js", headers=[("Connection", "foo, close")]), 200, "Connection: close"),
             ("header name with a blank", "127.0.0.1", "false", lambda p, t: head(p, headers=[("X Bad", "1")]), 400, "malformed"),
             ("not HTTP/1", "127.0.0.1", "false", lambda p, t: b"GET / HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n", 400, "malformed"),
-            ("chunked body", "127.0.0.1", "true", lambda p, t: head(p, "POST", "/api/command/alarm", [("Transfer-Encoding", "chunked")]), 400, "Content-Length"),
+            ("chunked body", "127.0.0.1", "true", lambda p, t: head(p, "POST", "/api/command/alarm", [("Transfer-Encoding", "chunked")]), 501, "Content-Length"),
             ("PUT", "127.0.0.1", "false", lambda p, t: head(p, "PUT", "/api/state"), 405, "Allow: GET, POST"),
             ("head over 8 KB", "127.0.0.1", "false", lambda p, t: head(p, headers=[("X-Pad", "a" * 9000)]), 431, "head over"),
             ("body over 1 KB", "127.0.0.1", "true", lambda p, t: head(p, "POST", "/api/command/alarm", body=b"x" * 1100), 413, "body over"),
@@ -45,43 +60,65 @@ class Http(unittest.TestCase):
                 try:
                     got, answer = exchange(served.port, build(served.port, served.token() or "-" * 32))
                     self.assertEqual(got, status, answer)
-                    time.sleep(0.2)  # the log line
+                    wait_for(lambda: words in answer + served.log_text(), 5)
                     self.assertIn(words, answer + served.log_text())
                 finally:
                     served.stop()
 
-    def test_silent_clients_are_cut_off(self):
+    def test_slow_and_silent_clients_are_cut_off(self):
         served = Served(PROGRAM, {})
         try:
-            # (name, what the client sends before falling silent)
-            rows = [("nothing", b""), ("half a head", b"GET / HTTP/1.1\r\nHost: x")]
-            sockets = []
-            for name, sent in rows:
-                s = socket.create_connection(("127.0.0.1", served.port), timeout=20)
-                s.sendall(sent)
-                sockets.append((name, s))
-            for name, s in sockets:
-                with self.subTest(name):
-                    self.assertEqual(s.recv(100), b"")  # closed well before the 20 s
-                    s.close()
+            post = head(served.port, "POST", "/api/command/peak", body=b"x" * 60)
+            # (name, what the client sends at once, then a byte a second, before falling silent)
+            rows = [("nothing", b"", b""), ("half a head", b"GET / HTTP/1.1\r\nHost: x", b""),
+                    ("a head a byte a second", b"GET / HTTP/1.1\r\n", b"X-Pad: " + b"a" * 60),
+                    ("a body a byte a second", post[:-60], post[-60:])]
+            with ThreadPoolExecutor(len(rows)) as pool:
+                cut = list(pool.map(lambda row: trickled(served.port, row[1], row[2]), rows))
+            self.assertEqual(cut, [True] * len(rows), rows)  # before it could send all it had
         finally:
             served.stop()
 
-    def test_clients_beyond_64_are_cut_off(self):
+    def test_newcomers_take_the_slots_of_clients_that_showed_nothing(self):
         served = Served(PROGRAM, {})
         try:
-            idle = [socket.create_connection(("127.0.0.1", served.port)) for _ in range(63)]
-            got64, _ = exchange(served.port, head(served.port, path="/api/state"))
-            time.sleep(0.5)  # the server has let the 64th go
-            with socket.create_connection(("127.0.0.1", served.port), timeout=10) as s65:
-                idle.append(s65)  # held open while the 65th asks
-                got65, _ = exchange(served.port, head(served.port, path="/api/state"))
-            for s in idle:
+            port = served.port
+            idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(70)]
+            owner, _ = exchange(port, head(port, path="/api/state"))
+            # 64 clients served keep their slots; the 65th is turned away.
+            kept = []
+            for _ in range(64):
+                s = socket.create_connection(("127.0.0.1", port), timeout=10)
+                s.sendall(head(port, path="/app.js"))
+                s.recv(65536)
+                kept.append(s)
+            got65, _ = exchange(port, head(port, path="/api/state"))
+            for s in kept + idle:
                 s.close()
-            time.sleep(0.5)
-            again, _ = exchange(served.port, head(served.port, path="/api/state"))
-            self.assertEqual((got64, got65, again), (200, 0, 200))
+            again = wait_for(lambda: exchange(port, head(port, path="/api/state"))[0] == 200, 10)
+            self.assertEqual((owner, got65, again), (200, 0, True), served.log_text()[-2000:])
             self.assertIn("already 64 clients", served.log_text())
+        finally:
+            served.stop()
+
+    def test_a_client_that_never_reads_is_held_then_cut(self):
+        served = Served(PROGRAM, {})
+        try:
+            before = resident_kb(served.proc.pid)
+            s = socket.socket()
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            s.connect(("127.0.0.1", served.port))
+            s.settimeout(3)
+            try:
+                s.sendall(head(served.port, path="/app.js") * 8000)
+            except (socket.timeout, ConnectionResetError, BrokenPipeError):
+                pass  # the server stopped reading, or cut it
+            peak = [before]
+            wait_for(lambda: "does not read its answers" in served.log_text() or peak.append(
+                resident_kb(served.proc.pid)) or max(peak) - before > 65536, 60)
+            s.close()
+            self.assertLess(max(peak) - before, 6 * 1024, "kB more resident while it did not read")
+            self.assertIn("does not read its answers", served.log_text())
         finally:
             served.stop()
 

@@ -28,6 +28,17 @@ Links::Links(MeterRun& run, SettingsStore& store, QObject* parent) : QObject(par
     connect(&web_, &WebLink::stepAlarmRequested, &run, &MeterRun::stepAlarm);
     connect(&web_, &WebLink::togglePeakRequested, &run, &MeterRun::togglePeak);
     connect(&station_, &StationLink::protectionChanged, &web_, &WebLink::setProtectionAlarm);
+    connect(&run, &MeterRun::tickFinished, &web_, &WebLink::countTick);
+    web_.setMetricsSource([this, &run](PageMetrics& m) {
+        if (!run.isMeterAvailable())
+            m.port = run.isPortLost() ? PageMetrics::Port::Lost : PageMetrics::Port::Waiting;
+        m.hostReportsSent = run.hostReportsSent();
+        m.hostReportsFailed = run.hostReportsFailed();
+        m.stationClients = station_.clientCount();
+        m.stationRefusals = station_.refusals();
+        // The two name the same four states in the same order.
+        m.mqtt = PageMetrics::Mqtt(int(mqtt_.client().state()));
+    });
     web_.setMeterAvailable(run.isMeterAvailable());
     web_.setHostLinked(run.hostLinked());
     web_.applySettings(store_);

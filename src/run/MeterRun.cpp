@@ -21,6 +21,7 @@ MeterRun::MeterRun(SettingsStore& store, SerialLink& port, HostLink& host, QObje
     connect(&port_, &SerialLink::lost, this, &MeterRun::portLost);
     connect(&port_, &SerialLink::recovered, this, &MeterRun::portRecovered);
     connect(&host_, &HostLink::failed, this, &MeterRun::noteHostTried);
+    connect(&host_, &HostLink::failed, this, [this] { ++hostReportsFailed_; });
     connect(&host_, &HostLink::hostAppeared, this, &MeterRun::linkHostAgain);
 }
 
@@ -139,6 +140,7 @@ bool MeterRun::report(int code, int index, double value)
     // it appears again or the next start links anew: at once when the link
     // finds the failure while sending, else later through failed().
     host_.reportValue(code, index, value, QString());
+    ++hostReportsSent_;
     return host_.isLinked();
 }
 

@@ -77,6 +77,9 @@ public:
     // Why the port was lost, and which device its return waits for.
     QString lostReason() const;
     bool hostLinked() const;
+    // Reports handed to the host link, and failures it found, since the start.
+    quint64 hostReportsSent() const { return hostReportsSent_; }
+    quint64 hostReportsFailed() const { return hostReportsFailed_; }
     // What is wrong now, in a few words each: "port lost", the device it
     // waits for, "no host". Empty while all is well.
     QStringList troubles() const;
@@ -103,6 +106,8 @@ private:
     SerialLink& port_;
     HostLink& host_;
     QTimer pollTimer_;
+    quint64 hostReportsSent_ = 0;
+    quint64 hostReportsFailed_ = 0;
     qint16 pollPeriod_ = 0;
     StatusRecord record_;
     QString lastReply_;

@@ -81,6 +81,10 @@ inline const SettingKey<QString> Listen{Group, QStringLiteral("Listen"),
 inline const SettingKey<QString> Token{Group,     QStringLiteral("Token"),
                                        QString(), TrimmedText,
                                        PlainText, [](QString t) { return IsTokenText(t); }};
+// Names the page is also reached by, besides its address, comma-separated
+// (a TLS proxy's): taken as the page's own origin, and as a host on loopback.
+inline const SettingKey<QString> Names{Group, QStringLiteral("Names"), QString(), TrimmedText,
+                                       PlainText};
 // The page's Alarm and Fast/Slow buttons act on the meter.
 inline const SettingKey<bool> Commands{Group, QStringLiteral("Commands"), false, LowerCaseBool,
                                        LowerCaseBoolText};

@@ -88,18 +88,75 @@ void RigctlServer::setReading(const StatusRecord& record)
     reading_ = ReadingOf(record);
 }
 
+void RigctlServer::makeRoom(const QHostAddress& peer)
+{
+    QTcpSocket* oldest = nullptr;
+    QTcpSocket* oldestOfPeer = nullptr;
+    int waiting = 0, waitingOfPeer = 0;
+    for (auto it = clients_.cbegin(); it != clients_.cend(); ++it) {
+        if (it->proven)
+            continue;
+        ++waiting;
+        if (!oldest || it->serial < clients_[oldest].serial)
+            oldest = it.key();
+        if (it.key()->peerAddress() == peer) {
+            ++waitingOfPeer;
+            if (!oldestOfPeer || it->serial < clients_[oldestOfPeer].serial)
+                oldestOfPeer = it.key();
+        }
+    }
+    // Every program on this machine comes from loopback: they share the
+    // cap of all, not one address's.
+    if (waitingOfPeer >= MaxNewClientsPerAddress && !peer.isLoopback())
+        evict(oldestOfPeer, "makes way for a new client from its address");
+    else if (oldest && (waiting >= MaxNewClients || clients_.size() >= MaxClients))
+        evict(oldest, "makes way for a new client");
+}
+
+void RigctlServer::evict(QTcpSocket* socket, const char* why)
+{
+    qCWarning(lcStation) << "dropped client" << socket->peerAddress() << socket->peerPort() << "-"
+                         << why;
+    ++refusals_;
+    clients_.remove(socket);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    Q_EMIT clientsChanged();
+}
+
 void RigctlServer::onNewConnection()
 {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        makeRoom(socket->peerAddress());
         if (clients_.size() >= MaxClients) {
             qCWarning(lcStation) << "too many clients; refused" << socket->peerAddress();
+            ++refusals_;
             socket->abort();
             socket->deleteLater();
             continue;
         }
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, SendBufferBytes);
+        // What a client sends ahead waits in the kernel, not here.
+        socket->setReadBufferSize(MaxPendingInput);
         Client client;
         client.since.start();
+        client.serial = ++serial_;
+        client.deadline = new QTimer(socket);
+        client.deadline->setSingleShot(true);
+        client.deadline->start(LineMs);
+        connect(client.deadline, &QTimer::timeout, this, [this, socket] {
+            auto it = clients_.find(socket);
+            if (it == clients_.end() || it->dropping)
+                return;
+            using W = Client::Wait;
+            drop(socket, *it,
+                 it->wait == W::FirstCommand ? "sent no command in time"
+                 : it->wait == W::Line       ? "its line took too long"
+                                             : "it does not read its answers",
+                 false);
+        });
         clients_.insert(socket, client);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this,
@@ -126,7 +183,9 @@ void RigctlServer::drop(QTcpSocket* socket, Client& client, const char* why, boo
 {
     qCWarning(lcStation) << "dropped client" << socket->peerAddress() << socket->peerPort() << "-"
                          << why;
+    ++refusals_;
     client.dropping = true;
+    client.deadline->stop();
     client.input.clear();
     // Its error answer goes out first, unless answers are what it won't take.
     if (flush)
@@ -142,8 +201,26 @@ void RigctlServer::onReadyRead(QTcpSocket* socket)
         socket->readAll();
         return;
     }
-    it->input += socket->readAll();
     handleLines(socket);
+}
+
+void RigctlServer::take(QTcpSocket* socket, Client& client)
+{
+    const qint64 room = MaxPendingInput - client.input.size();
+    if (room > 0 && socket->bytesAvailable() > 0)
+        client.input += socket->read(room);
+}
+
+void RigctlServer::await(Client& client, Client::Wait wait)
+{
+    // A client that has not yet sent a command keeps its first deadline.
+    if (!client.proven || wait == client.wait)
+        return;
+    client.wait = wait;
+    if (wait == Client::Wait::None)
+        client.deadline->stop();
+    else
+        client.deadline->start(LineMs);
 }
 
 void RigctlServer::reply(QTcpSocket* socket, Client& client, const QByteArray& answer)
@@ -162,17 +239,24 @@ void RigctlServer::handleLines(QTcpSocket* socket)
     while (!client.waiting && !client.dropping) {
         // Answers still piling up: read on only once the client takes them.
         if (socket->bytesToWrite() > MaxPendingOutput / 2)
-            return;
+            return await(client, Client::Wait::Reader);
+        take(socket, client);
         const qsizetype end = client.input.indexOf('\n');
         if (end < 0) {
             if (client.input.size() > MaxLineLength) {
                 reply(socket, client, MalformedAnswer({}));
                 drop(socket, client, "its line is too long", true);
+                return;
             }
-            return;
+            return await(client, client.input.isEmpty() ? Client::Wait::None : Client::Wait::Line);
         }
         const QByteArray line = client.input.left(end);
         client.input.remove(0, end + 1);
+        if (!client.proven) {
+            client.proven = true;
+            client.wait = Client::Wait::Line; // so that the next await starts anew
+        }
+        await(client, Client::Wait::None);
         if (line.size() > MaxLineLength) {
             reply(socket, client, MalformedAnswer({}));
             drop(socket, client, "its line is too long", true);

@@ -12,17 +12,33 @@
 #include <optional>
 
 class QTcpSocket;
+class QTimer;
 
 // Serves Hamlib network clients (rigctl -m 2, WSJT-X, fldigi ...). The
 // meter's levels, \chk_vfo, \dump_state and "q" are answered here; every
 // other command goes to the relay, or fails cleanly without one. Each
-// client's commands are handled in order, one at a time.
+// client's commands are handled in order, one at a time, and each client is
+// bounded: a whole line within a deadline of its first byte, what it sends
+// ahead and what it leaves unread, and a slot that a client which has not yet
+// sent a command gives up to a newcomer.
 class RigctlServer : public QObject {
     Q_OBJECT
 public:
-    // A client that lets this much of its answers pile up is not reading.
-    static constexpr qint64 MaxPendingOutput = 256 * 1024;
+    // A client that lets this much of its answers pile up is not read from;
+    // the kernel's own queue is kept small so the count here is what waits.
+    static constexpr qint64 MaxPendingOutput = 64 * 1024;
+    static constexpr int SendBufferBytes = 16 * 1024;
+    // Sent ahead of its answers: beyond this a client is not read from.
+    static constexpr qint64 MaxPendingInput = 4 * Rigctl::MaxLineLength;
     static constexpr int MaxClients = 64;
+    // Clients that have not yet sent a whole command, in all and from one
+    // address other than loopback: beyond these the oldest makes way for a
+    // newcomer.
+    static constexpr int MaxNewClients = 32;
+    static constexpr int MaxNewClientsPerAddress = 16;
+    // A whole line from its first byte, a first command from the connect,
+    // and answers taken once they piled up.
+    static constexpr int LineMs = 10000;
 
     explicit RigctlServer(QObject* parent = nullptr);
     ~RigctlServer() override;
@@ -46,6 +62,8 @@ public:
     bool keyingRefused() const { return keyingRefused_; }
     void setReading(const StatusRecord& record);
     int clientCount() const { return static_cast<int>(clients_.size()); }
+    // Clients turned away or cut off since the start.
+    quint64 refusals() const { return refusals_; }
 
 Q_SIGNALS:
     void clientsChanged();
@@ -63,9 +81,21 @@ private:
         // \chk_vfo or \dump_state waiting for the rig daemon's own answer.
         std::optional<Rigctl::Command> held;
         QElapsedTimer since; // connected
+        quint64 serial = 0;  // the older, the lower
+        bool proven = false; // has sent a whole command
+        // What the deadline runs for: the first command, a part-read line,
+        // answers left unread.
+        enum class Wait { None, FirstCommand, Line, Reader };
+        Wait wait = Wait::FirstCommand;
+        QTimer* deadline = nullptr;
     };
 
     void onNewConnection();
+    void makeRoom(const QHostAddress& peer);
+    // Takes what the socket holds, up to what a client may send ahead.
+    void take(QTcpSocket* socket, Client& client);
+    void await(Client& client, Client::Wait wait);
+    void evict(QTcpSocket* socket, const char* why);
     void onReadyRead(QTcpSocket* socket);
     void onDisconnected(QTcpSocket* socket);
     void handleLines(QTcpSocket* socket);
@@ -89,4 +119,6 @@ private:
     bool keyingRefused_ = false;
     int openingHoldMs_ = DefaultOpeningHoldMs;
     Rigctl::MeterReading reading_;
+    quint64 serial_ = 0;
+    quint64 refusals_ = 0;
 };

@@ -39,6 +39,9 @@ public:
     int refusedKeyings() const { return refusedKeyings_; }
     void acknowledgeAlarm();
 
+    // Hamlib clients now, and those turned away or cut off since the start.
+    int clientCount() const { return server_.clientCount(); }
+    quint64 refusals() const { return server_.refusals(); }
     // The port actually listened on (0 when not listening).
     quint16 listenPort() const { return server_.isListening() ? server_.serverPort() : 0; }
     // How long the rig's daemon may take to answer one command.

@@ -36,6 +36,7 @@ WebLink::WebLink(QObject* parent) : QObject(parent)
     rateTimer_.setSingleShot(true);
     connect(&rateTimer_, &QTimer::timeout, this, &WebLink::sendState);
     server_.setStateProvider([this] { return stateJson(); });
+    server_.setMetricsProvider([this] { return metricsText(); });
     connect(&server_, &WebServer::commandRequested, this, [this](const QByteArray& name) {
         if (name == "alarm")
             Q_EMIT stepAlarmRequested();
@@ -67,6 +68,11 @@ void WebLink::applySettings(SettingsStore& store)
     const QHostAddress address = ListenAddress(e.host);
     server_.setToken(address.isLoopback() ? QByteArray() : EnsureToken(store).toUtf8());
     server_.setCommandsEnabled(commands_);
+    QByteArrayList names;
+    for (const QString& n : Names.read(store).split(u',', Qt::SkipEmptyParts))
+        if (!n.trimmed().isEmpty())
+            names.append(n.trimmed().toLower().toUtf8());
+    server_.setUserNames(names);
     if (!server_.listen(address, e.port)) {
         problem_ = QStringLiteral("can't listen on %1: %2").arg(listenText_, server_.errorText());
         qCWarning(lcWeb).noquote() << problem_;
@@ -169,6 +175,36 @@ void WebLink::sendHistory(QWebSocket* socket)
                               .toJson(QJsonDocument::Compact)));
 }
 
+void WebLink::countTick(TickOutcome outcome)
+{
+    if (outcome == TickOutcome::PortClosed)
+        return;
+    ++polls_;
+    ++(outcome == TickOutcome::Accepted ? accepted_ : rejected_);
+}
+
+QByteArray WebLink::metricsText() const
+{
+    PageMetrics m;
+    m.received = record_.received;
+    m.power = record_.power;
+    m.swr = record_.swr;
+    m.alarmSetting = alarmState_;
+    m.alarmShown = alarmShown_;
+    m.fullScaleWatts = FullScaleWatts(record_.rangeCode);
+    m.port = meterAvailable_ ? PageMetrics::Port::Open : PageMetrics::Port::Waiting;
+    m.hostLinked = hostLinked_;
+    m.polls = polls_;
+    m.accepted = accepted_;
+    m.rejected = rejected_;
+    m.protectionLatched = protectionLatched_;
+    m.webClients = server_.clientCount();
+    m.webRefusals = server_.refusals();
+    if (metricsSource_)
+        metricsSource_(m);
+    return MetricsText(m);
+}
+
 QByteArray WebLink::stateJson() const
 {
     const QLocale locale;
@@ -176,6 +212,10 @@ QByteArray WebLink::stateJson() const
     const bool vector = r.received && VectorValid(r);
     const auto vectorText = [&](double v) {
         return vector ? GeneralNumberText(v, locale) : QStringLiteral("0.00");
+    };
+    // Derived from the impedance and phase: a tenth of an ohm is all they hold.
+    const auto ohmsText = [&](double v) {
+        return vector ? locale.toString(v, 'f', 1) : QStringLiteral("0.0");
     };
     const std::optional<double> fullScale = FullScaleWatts(r.rangeCode);
     QString meter = QStringLiteral("reading");
@@ -202,8 +242,8 @@ QByteArray WebLink::stateJson() const
         {QStringLiteral("vectorValid"), vector},
         {QStringLiteral("impedance"), vectorText(r.impedance)},
         {QStringLiteral("phase"), vectorText(r.phase)},
-        {QStringLiteral("resistance"), vectorText(r.resistance)},
-        {QStringLiteral("reactance"), vectorText(r.reactance)},
+        {QStringLiteral("resistance"), ohmsText(r.resistance)},
+        {QStringLiteral("reactance"), ohmsText(r.reactance)},
         {QStringLiteral("protection"), QJsonObject{{QStringLiteral("latched"), protectionLatched_},
                                                    {QStringLiteral("reason"), protectionReason_}}},
         {QStringLiteral("commands"), commands_},

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "PageMetrics.h"
 #include "PeakHold.h"
+#include "PollCycle.h"
 #include "StatusReply.h"
 #include "WebServer.h"
 
@@ -37,6 +39,17 @@ public:
     void setMeterAvailable(bool available);
     void setHostLinked(bool linked);
     void setProtectionAlarm(bool latched, const QString& reason);
+
+    // A poll tick's outcome, counted for the metrics.
+    void countTick(TickOutcome outcome);
+    // Fills in what the page does not follow itself: the run's and the other
+    // links' counts and states.
+    void setMetricsSource(std::function<void(PageMetrics&)> fill)
+    {
+        metricsSource_ = std::move(fill);
+    }
+    // GET /metrics.
+    QByteArray metricsText() const;
 
     // The state as the page and GET /api/state have it.
     QByteArray stateJson() const;
@@ -79,6 +92,10 @@ private:
         double swr;
     };
     QList<Point> history_;
+    quint64 polls_ = 0;
+    quint64 accepted_ = 0;
+    quint64 rejected_ = 0;
+    std::function<void(PageMetrics&)> metricsSource_;
 
     bool pending_ = false;
     QElapsedTimer clock_;

@@ -4,20 +4,41 @@
 #include "WebLog.h"
 
 #include <QFile>
+#include <QNetworkInterface>
+#include <QPointer>
+#include <QSysInfo>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
 
-// One HTTP client until it closes or turns into a WebSocket.
+// One HTTP client until it closes or its WebSocket handshake is done. Each
+// phase has its own deadline, set when the phase begins, never by a byte.
 class WebServer::Connection : public QObject {
 public:
-    Connection(QTcpSocket* s, QObject* parent) : QObject(parent), socket(s)
+    enum class Phase { Idle, Head, Body, Held, Answered, Upgrading };
+
+    Connection(QTcpSocket* s, quint64 number, QObject* parent)
+        : QObject(parent), socket(s), peer(s->peerAddress()), peerPort(s->peerPort()),
+          serial(number)
     {
         socket->setParent(this);
-        idle.setSingleShot(true);
+        deadline.setSingleShot(true);
     }
-    QTcpSocket* socket;
-    QTimer idle;
+    // Starts a phase's deadline, unless the phase goes on.
+    void enter(Phase p, int ms)
+    {
+        if (phase == p)
+            return;
+        phase = p;
+        deadline.start(ms);
+    }
+    QPointer<QTcpSocket> socket;
+    const QHostAddress peer;
+    const quint16 peerPort;
+    const quint64 serial; // the older, the lower
+    QTimer deadline;
+    Phase phase = Phase::Answered;
+    bool proven = false; // has made an authorised request
     bool closing = false;
 };
 
@@ -51,6 +72,8 @@ const char* Reason(int status)
         return "Content Too Large";
     case 431:
         return "Request Header Fields Too Large";
+    case 501:
+        return "Not Implemented";
     default:
         return "Error";
     }
@@ -76,12 +99,24 @@ QByteArray Response(int status, const QByteArray& type, const QByteArray& body,
     return out + "\r\n" + body;
 }
 
-QByteArray HostName(const QByteArray& host)
+QByteArray NameOf(const QHostAddress& a)
 {
-    if (host.startsWith('['))
-        return host.left(host.indexOf(']') + 1);
-    const qsizetype colon = host.lastIndexOf(':');
-    return colon < 0 ? host : host.left(colon);
+    QHostAddress plain = a;
+    plain.setScopeId({});
+    const QByteArray text = plain.toString().toLower().toLatin1();
+    return a.protocol() == QAbstractSocket::IPv6Protocol ? '[' + text + ']' : text;
+}
+
+// What a browser may have in its address bar for a page listening there.
+QByteArrayList OwnNames(const QHostAddress& address)
+{
+    if (address != QHostAddress::Any && address != QHostAddress::AnyIPv6 &&
+        address != QHostAddress::AnyIPv4)
+        return {NameOf(address)};
+    QByteArrayList names{QSysInfo::machineHostName().toLower().toLatin1()};
+    for (const QHostAddress& a : QNetworkInterface::allAddresses())
+        names.append(NameOf(a));
+    return names;
 }
 } // namespace
 
@@ -91,21 +126,7 @@ WebServer::WebServer(QObject* parent)
       page_(Asset("index.html")), script_(Asset("app.js")), style_(Asset("style.css"))
 {
     connect(&tcp_, &QTcpServer::newConnection, this, &WebServer::accept);
-    connect(&ws_, &QWebSocketServer::newConnection, this, [this] {
-        while (ws_.hasPendingConnections()) {
-            QWebSocket* w = ws_.nextPendingConnection();
-            w->setParent(this);
-            // The page sends nothing; whatever comes is small or cut.
-            w->setMaxAllowedIncomingFrameSize(quint64(limits_.bodyBytes));
-            w->setMaxAllowedIncomingMessageSize(quint64(limits_.bodyBytes));
-            webSockets_.insert(w);
-            connect(w, &QWebSocket::disconnected, this, [this, w] {
-                webSockets_.remove(w);
-                w->deleteLater();
-            });
-            Q_EMIT webSocketJoined(w);
-        }
-    });
+    connect(&ws_, &QWebSocketServer::newConnection, this, &WebServer::webSocketReady);
 }
 
 WebServer::~WebServer()
@@ -118,12 +139,15 @@ bool WebServer::listen(const QHostAddress& address, quint16 port)
     close();
     inUse_ = false;
     error_.clear();
-    loopback_ = address.isLoopback();
+    rules_.loopback = address.isLoopback();
+    ws_.setHandshakeTimeout(std::chrono::milliseconds(limits_.headMs));
     if (!tcp_.listen(address, port)) {
         inUse_ = tcp_.serverError() == QAbstractSocket::AddressInUseError;
         error_ = inUse_ ? QStringLiteral("in use") : tcp_.errorString();
         return false;
     }
+    rules_.port = tcp_.serverPort();
+    rules_.ownNames = OwnNames(address);
     return true;
 }
 
@@ -131,8 +155,10 @@ void WebServer::close()
 {
     tcp_.close();
     for (Connection* c : std::as_const(httpClients_)) {
-        c->socket->disconnect(this);
-        c->socket->abort();
+        if (c->socket) {
+            c->socket->disconnect(this);
+            c->socket->abort();
+        }
         c->deleteLater();
     }
     httpClients_.clear();
@@ -152,6 +178,7 @@ void WebServer::broadcast(const QString& message)
         // and reconnects when it wakes.
         if (w->bytesToWrite() > limits_.backlogBytes) {
             qCWarning(lcWeb) << "cut off" << w->peerAddress().toString() << ": not reading";
+            ++refusals_;
             w->abort();
             continue;
         }
@@ -159,198 +186,228 @@ void WebServer::broadcast(const QString& message)
     }
 }
 
+void WebServer::makeRoom(const QHostAddress& peer)
+{
+    Connection* oldest = nullptr;
+    Connection* oldestOfPeer = nullptr;
+    int waiting = 0, waitingOfPeer = 0;
+    for (Connection* c : std::as_const(httpClients_)) {
+        if (c->proven)
+            continue;
+        ++waiting;
+        if (!oldest || c->serial < oldest->serial)
+            oldest = c;
+        if (c->peer == peer) {
+            ++waitingOfPeer;
+            if (!oldestOfPeer || c->serial < oldestOfPeer->serial)
+                oldestOfPeer = c;
+        }
+    }
+    // Every program on this machine comes from loopback: they share the
+    // cap of all, not one address's.
+    if (waitingOfPeer >= limits_.newClientsPerAddress && !peer.isLoopback())
+        cut(oldestOfPeer, "makes way for a new client from its address");
+    else if (oldest && (waiting >= limits_.newClients || clientCount() >= limits_.clients))
+        cut(oldest, "makes way for a new client");
+}
+
 void WebServer::accept()
 {
     while (tcp_.hasPendingConnections()) {
         QTcpSocket* socket = tcp_.nextPendingConnection();
+        makeRoom(socket->peerAddress());
         if (clientCount() >= limits_.clients) {
             qCWarning(lcWeb) << "cut off" << socket->peerAddress().toString() << ": already"
                              << limits_.clients << "clients";
+            ++refusals_;
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        auto* c = new Connection(socket, this);
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption,
+                                limits_.sendBufferBytes);
+        // What a client sends beyond one request waits in the kernel, not here.
+        socket->setReadBufferSize(limits_.headBytes + limits_.bodyBytes + 4);
+        auto* c = new Connection(socket, ++serial_, this);
         httpClients_.insert(c);
-        connect(&c->idle, &QTimer::timeout, this, [this, c] {
-            qCInfo(lcWeb) << "cut off" << c->socket->peerAddress().toString() << ": silent for"
-                          << limits_.idleMs / 1000 << "s";
-            c->socket->abort();
-            forget(c);
+        connect(&c->deadline, &QTimer::timeout, this, [this, c] {
+            using P = Connection::Phase;
+            cut(c, c->phase == P::Head   ? "its request head took too long"
+                   : c->phase == P::Body ? "its request body took too long"
+                   : c->phase == P::Held ? "it does not read its answers"
+                                         : "silent too long");
         });
-        connect(socket, &QTcpSocket::readyRead, this, [this, c] {
-            c->idle.start(limits_.idleMs);
-            readRequests(c);
+        connect(socket, &QTcpSocket::readyRead, this, [this, c] { readRequests(c); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, c] {
+            if (c->phase == Connection::Phase::Held &&
+                c->socket->bytesToWrite() <= limits_.backlogBytes / 2)
+                readRequests(c);
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, c] { forget(c); });
-        c->idle.start(limits_.idleMs);
+        c->enter(Connection::Phase::Idle, limits_.idleMs);
     }
+}
+
+void WebServer::cut(Connection* c, const char* why)
+{
+    if (c->phase != Connection::Phase::Upgrading) {
+        qCInfo(lcWeb) << "cut off" << c->peer.toString() << ":" << why;
+        ++refusals_;
+        if (c->socket) {
+            c->socket->disconnect(this);
+            c->socket->abort();
+        }
+    }
+    forget(c);
 }
 
 void WebServer::forget(Connection* c)
 {
     if (httpClients_.remove(c)) {
-        c->socket->disconnect(this);
-        c->idle.stop();
+        if (c->socket)
+            c->socket->disconnect(this);
+        c->deadline.stop();
         c->deleteLater();
     }
 }
 
-void WebServer::refuse(Connection* c, int status, const char* why, bool close)
+void WebServer::answer(Connection* c, int status, const QByteArray& type, const QByteArray& body,
+                       const QByteArray& extra, bool close)
 {
-    qCWarning(lcWeb) << "refused" << c->socket->peerAddress().toString() << status << why;
-    c->socket->write(Response(status, "text/plain; charset=utf-8", QByteArray(why) + '\n',
-                              status == 405 ? "Allow: GET, POST\r\n" : "", close));
+    c->socket->write(Response(status, type, body, extra, close));
     if (close) {
         c->closing = true;
         c->socket->disconnectFromHost();
     }
 }
 
+void WebServer::refuse(Connection* c, int status, const char* why)
+{
+    qCWarning(lcWeb) << "refused" << c->peer.toString() << status << why;
+    ++refusals_;
+    answer(c, status, "text/plain; charset=utf-8", QByteArray(why) + '\n', {}, true);
+}
+
 void WebServer::readRequests(Connection* c)
 {
+    using P = Connection::Phase;
     // The head is looked at in place: a WebSocket's handshake must stay
     // unread for the WebSocket server.
-    while (!c->closing && c->socket->bytesAvailable() > 0) {
-        const qint64 available = c->socket->bytesAvailable();
-        const QByteArray data = c->socket->peek(limits_.headBytes + 4);
-        const qsizetype end = data.indexOf("\r\n\r\n");
-        if (end < 0) {
+    while (!c->closing && c->socket) {
+        QTcpSocket* s = c->socket;
+        if (s->bytesToWrite() > limits_.backlogBytes)
+            return c->enter(P::Held, limits_.idleMs);
+        const qint64 available = s->bytesAvailable();
+        if (available == 0)
+            return c->enter(P::Idle, limits_.idleMs);
+        const QByteArray data = s->peek(limits_.headBytes + 4);
+        const qsizetype headLength = HeadLength(data);
+        if (headLength < 0) {
             if (available > limits_.headBytes)
-                refuse(c, 431, "request head over the limit");
-            return;
+                return refuse(c, 431, "request head over the limit");
+            return c->enter(P::Head, limits_.headMs);
         }
-        const std::optional<HttpRequest> r = ParseRequestHead(data.left(end));
-        if (!r)
-            return refuse(c, 400, "malformed request");
-        if (r->method != "GET" && r->method != "POST")
-            return refuse(c, 405, "only GET and POST");
-        if (r->hasHeader("transfer-encoding"))
-            return refuse(c, 400, "bodies need a Content-Length");
-        qint64 length = 0;
-        if (r->hasHeader("content-length")) {
-            bool ok = false;
-            length = r->header("content-length").toLongLong(&ok);
-            if (!ok || length < 0)
-                return refuse(c, 400, "bad Content-Length");
-        }
-        if (length > limits_.bodyBytes)
+        const ParsedHead parsed = ParseRequestHead(data.left(headLength));
+        if (!parsed.request)
+            return refuse(c, parsed.status, parsed.why);
+        const HttpRequest& r = *parsed.request;
+        if (r.contentLength > limits_.bodyBytes)
             return refuse(c, 413, "body over the limit");
-        if (r->method == "GET" && r->header("upgrade").toLower() == "websocket")
-            return upgrade(c, *r);
-        if (available < end + 4 + length)
-            return; // the body is still coming
-        c->socket->skip(end + 4);
-        respond(c, *r, c->socket->read(length));
+        const Decision d = Decide(r, rules_);
+        c->proven = c->proven || d.authorised;
+        if (d.route == Route::WebSocket)
+            return upgrade(c);
+        const bool close = !r.keepAlive || !d.authorised;
+        if (!close && available < headLength + r.contentLength)
+            return c->enter(P::Body, limits_.bodyMs);
+        s->skip(std::min<qint64>(available, headLength + r.contentLength));
+        c->phase = P::Answered;
+        respond(c, r, d);
     }
 }
 
-bool WebServer::hostAllowed(const HttpRequest& r) const
+void WebServer::respond(Connection* c, const HttpRequest& r, const Decision& d)
 {
-    // On loopback the page answers only to loopback names, so that a web
-    // site whose name an attacker points at 127.0.0.1 can't read it.
-    if (!loopback_)
-        return true;
-    const QByteArray host = HostName(r.header("host")).toLower();
-    return host == "localhost" || host == "[::1]" || host.startsWith("127.");
-}
-
-bool WebServer::sameOrigin(const HttpRequest& r) const
-{
-    const QByteArray origin = r.header("origin");
-    const QByteArray host = r.header("host");
-    return !host.isEmpty() && origin == "http://" + host;
-}
-
-bool WebServer::authorised(const HttpRequest& r, const Connection* c, QByteArray* newCookie) const
-{
-    if (token_.isEmpty())
-        return true;
-    if (const auto b = r.bearer(); b && SameSecret(*b, token_))
-        return true;
-    if (const auto k = r.cookie(CookieName); k && SameSecret(*k, token_))
-        return true;
-    if (const auto q = r.queryValue("token"); q && SameSecret(*q, token_)) {
-        *newCookie = QByteArray("Set-Cookie: ") + CookieName + '=' + token_ +
-                     "; Path=/; HttpOnly; SameSite=Strict\r\n";
-        return true;
-    }
-    const bool offered = r.bearer() || r.cookie(CookieName) || r.queryValue("token");
-    qCWarning(lcWeb) << "refused" << c->socket->peerAddress().toString() << r.method << r.path
-                     << (offered ? ": wrong token" : ": no token");
-    return false;
-}
-
-void WebServer::respond(Connection* c, const HttpRequest& r, const QByteArray& body)
-{
-    Q_UNUSED(body);
-    if (!hostAllowed(r))
-        return refuse(c, 403, "not a loopback host name");
-    QByteArray cookie;
-    if (!authorised(r, c, &cookie)) {
-        c->socket->write(Response(401, "text/plain; charset=utf-8", "token needed\n",
-                                  "WWW-Authenticate: Bearer\r\n", true));
-        c->closing = true;
-        c->socket->disconnectFromHost();
-        return;
-    }
-    const bool close = r.header("connection").toLower() == "close";
-    const auto send = [&](int status, const QByteArray& type, const QByteArray& content,
-                          const QByteArray& extra = {}) {
-        c->socket->write(Response(status, type, content, cookie + extra, close));
-        if (close) {
-            c->closing = true;
-            c->socket->disconnectFromHost();
-        }
+    const bool close = !r.keepAlive || !d.authorised;
+    QByteArray extra;
+    if (d.tokenInQuery)
+        extra = "Set-Cookie: " + TokenCookieName(rules_.port) + '=' + rules_.token +
+                "; Path=/; HttpOnly; SameSite=Strict\r\n";
+    const auto send = [&](int status, const QByteArray& type, const QByteArray& content) {
+        answer(c, status, type, content, extra, close);
     };
-    if (r.path.startsWith("/api/command/")) {
-        const QByteArray name = r.path.mid(13);
-        if (name != "alarm" && name != "peak")
-            return send(404, "text/plain", "no such command\n");
-        if (r.method != "POST")
-            return refuse(c, 405, "commands take POST", false);
-        if (!commands_)
-            return refuse(c, 403, "commands are off", false);
-        if (!sameOrigin(r))
-            return refuse(c, 403, "command from another origin", false);
-        qCInfo(lcWeb) << "command from" << c->socket->peerAddress().toString() << ":" << name;
+    switch (d.route) {
+    case Route::Refused:
+        qCWarning(lcWeb) << "refused" << c->peer.toString() << r.method << r.path << d.status
+                         << d.why;
+        ++refusals_;
+        if (d.status == 405)
+            extra += "Allow: GET, POST\r\n";
+        if (d.status == 401)
+            extra += "WWW-Authenticate: Bearer\r\n";
+        return send(d.status, "text/plain; charset=utf-8", QByteArray(d.why) + '\n');
+    case Route::Page:
+        // The token leaves the address bar once the cookie holds it.
+        if (d.tokenInQuery) {
+            extra += "Location: /\r\n";
+            return send(303, "text/plain", {});
+        }
+        return send(200, "text/html; charset=utf-8", page_);
+    case Route::Script:
+        return send(200, "text/javascript; charset=utf-8", script_);
+    case Route::Style:
+        return send(200, "text/css; charset=utf-8", style_);
+    case Route::State:
+        return send(200, "application/json", state_ ? state_() : QByteArray("{}"));
+    case Route::Metrics:
+        return send(200, "text/plain; version=0.0.4; charset=utf-8",
+                    metrics_ ? metrics_() : QByteArray());
+    case Route::Alarm:
+    case Route::Peak: {
+        const QByteArray name = d.route == Route::Alarm ? "alarm" : "peak";
+        qCInfo(lcWeb) << "command from" << c->peer.toString() << ":" << name;
         Q_EMIT commandRequested(name);
         return send(204, {}, {});
     }
-    if (r.method != "GET")
-        return refuse(c, 405, "only GET here", false);
-    if (r.path == "/" || r.path == "/index.html") {
-        // The token leaves the address bar once the cookie holds it.
-        if (!cookie.isEmpty())
-            return send(303, "text/plain", "", "Location: /\r\n");
-        return send(200, "text/html; charset=utf-8", page_);
+    case Route::WebSocket:
+        break;
     }
-    if (r.path == "/app.js")
-        return send(200, "text/javascript; charset=utf-8", script_);
-    if (r.path == "/style.css")
-        return send(200, "text/css; charset=utf-8", style_);
-    if (r.path == "/api/state")
-        return send(200, "application/json", state_ ? state_() : QByteArray("{}"));
-    send(404, "text/plain", "not found\n");
 }
 
-void WebServer::upgrade(Connection* c, const HttpRequest& r)
+void WebServer::upgrade(Connection* c)
 {
-    if (r.path != "/ws")
-        return refuse(c, 404, "no WebSocket here");
-    if (!hostAllowed(r))
-        return refuse(c, 403, "not a loopback host name");
-    QByteArray cookie;
-    if (!authorised(r, c, &cookie))
-        return refuse(c, 401, "token needed");
-    // Browsers always name the page's origin; only a page of this server
-    // may read the readings.
-    if (r.hasHeader("origin") && !sameOrigin(r))
-        return refuse(c, 403, "WebSocket from another origin");
+    // The handshake is the WebSocket server's; the client keeps its slot
+    // until the WebSocket takes it over.
     QTcpSocket* socket = c->socket;
-    httpClients_.remove(c);
     socket->disconnect(this);
     socket->setParent(nullptr);
-    c->deleteLater();
+    connect(socket, &QObject::destroyed, c, [this, c] { forget(c); });
+    connect(socket, &QTcpSocket::disconnected, c, [this, c] { forget(c); });
+    c->enter(Connection::Phase::Upgrading, limits_.headMs);
     ws_.handleConnection(socket);
+}
+
+void WebServer::webSocketReady()
+{
+    while (ws_.hasPendingConnections()) {
+        QWebSocket* w = ws_.nextPendingConnection();
+        for (Connection* c : std::as_const(httpClients_))
+            if (c->phase == Connection::Phase::Upgrading && c->peer == w->peerAddress() &&
+                c->peerPort == w->peerPort()) {
+                if (c->socket)
+                    c->socket->disconnect(this);
+                forget(c);
+                break;
+            }
+        w->setParent(this);
+        // The page sends nothing; whatever comes is small or cut.
+        w->setMaxAllowedIncomingFrameSize(quint64(limits_.bodyBytes));
+        w->setMaxAllowedIncomingMessageSize(quint64(limits_.bodyBytes));
+        webSockets_.insert(w);
+        connect(w, &QWebSocket::disconnected, this, [this, w] {
+            webSockets_.remove(w);
+            w->deleteLater();
+        });
+        Q_EMIT webSocketJoined(w);
+    }
 }

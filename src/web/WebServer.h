@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "HttpRequest.h"
+#include "PageAccess.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -14,10 +14,10 @@ class QTcpSocket;
 class QWebSocket;
 
 // The page's HTTP/1.1 server on the event loop: the page's files, the state
-// as JSON, the two commands and the WebSocket that carries live readings.
-// It answers GET (and POST for commands) only, asks for the token on any
-// address but loopback, and cuts off what could tie it up: heads over 8 KB,
-// bodies over 1 KB, more than 64 clients, clients silent for 10 s.
+// as JSON, the metrics, the two commands and the WebSocket that carries live
+// readings. What may be had is decided by Decide(); here every client is held
+// to a deadline for each request, to what it may leave unread, and to a slot
+// that a client which has shown nothing yet gives up to a newcomer.
 class WebServer : public QObject {
     Q_OBJECT
 public:
@@ -25,9 +25,19 @@ public:
         int headBytes = 8 * 1024;
         int bodyBytes = 1024;
         int clients = 64;
-        int idleMs = 10000;
-        // Updates not yet taken by a WebSocket client.
-        qint64 backlogBytes = 256 * 1024;
+        // Clients that have not yet made an authorised request, in all and
+        // from one address other than loopback: beyond these the oldest
+        // makes way.
+        int newClients = 32;
+        int newClientsPerAddress = 16;
+        int idleMs = 10000; // silence before a request
+        int headMs = 10000; // a whole head, from its first byte
+        int bodyMs = 10000; // a whole body, from its head
+        // Answers not yet taken: beyond this nothing more is read from an
+        // HTTP client, and a WebSocket is let go. The kernel's own queue is
+        // kept small, so that the count here is what really waits.
+        qint64 backlogBytes = 128 * 1024;
+        int sendBufferBytes = 16 * 1024;
     };
 
     explicit WebServer(QObject* parent = nullptr);
@@ -45,17 +55,20 @@ public:
 
     void setLimits(const Limits& limits) { limits_ = limits; }
     // Empty: no token asked (loopback).
-    void setToken(const QByteArray& token) { token_ = token; }
-    void setCommandsEnabled(bool on) { commands_ = on; }
+    void setToken(const QByteArray& token) { rules_.token = token; }
+    void setCommandsEnabled(bool on) { rules_.commands = on; }
+    // Names the page is also reached by (a proxy's), lower-case.
+    void setUserNames(const QByteArrayList& names) { rules_.userNames = names; }
     void setStateProvider(std::function<QByteArray()> state) { state_ = std::move(state); }
+    void setMetricsProvider(std::function<QByteArray()> metrics) { metrics_ = std::move(metrics); }
 
     // Text to every WebSocket client.
     void broadcast(const QString& message);
     int webSocketCount() const { return int(webSockets_.size()); }
-    // HTTP connections and WebSockets together.
+    // HTTP connections, WebSockets and handshakes between them.
     int clientCount() const { return int(httpClients_.size() + webSockets_.size()); }
-
-    static constexpr const char* CookieName = "vossbridge_token";
+    // Clients cut off or turned away since the start.
+    quint64 refusals() const { return refusals_; }
 
 Q_SIGNALS:
     // A new WebSocket client, to be sent what it missed.
@@ -66,25 +79,28 @@ Q_SIGNALS:
 private:
     class Connection;
     void accept();
+    void makeRoom(const QHostAddress& peer);
     void readRequests(Connection* c);
-    bool authorised(const HttpRequest& r, const Connection* c, QByteArray* newCookie) const;
-    bool sameOrigin(const HttpRequest& r) const;
-    bool hostAllowed(const HttpRequest& r) const;
-    void respond(Connection* c, const HttpRequest& r, const QByteArray& body);
-    void upgrade(Connection* c, const HttpRequest& r);
-    void refuse(Connection* c, int status, const char* why, bool close = true);
+    void respond(Connection* c, const HttpRequest& r, const Decision& d);
+    void answer(Connection* c, int status, const QByteArray& type, const QByteArray& body,
+                const QByteArray& extra, bool close);
+    void upgrade(Connection* c);
+    void webSocketReady();
+    void refuse(Connection* c, int status, const char* why);
+    void cut(Connection* c, const char* why);
     void forget(Connection* c);
 
     QTcpServer tcp_;
     QWebSocketServer ws_;
     Limits limits_;
-    QByteArray token_;
-    bool commands_ = false;
-    bool loopback_ = true;
+    PageRules rules_;
     QString error_;
     bool inUse_ = false;
     std::function<QByteArray()> state_;
+    std::function<QByteArray()> metrics_;
     QSet<Connection*> httpClients_;
     QSet<QWebSocket*> webSockets_;
+    quint64 serial_ = 0;
+    quint64 refusals_ = 0;
     QByteArray page_, script_, style_;
 };

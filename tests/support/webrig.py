@@ -6,6 +6,7 @@ import os
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 
 
@@ -105,8 +106,12 @@ def upgrade_headers(origin=None):
 class WebSocketClient:
     """The page's WebSocket from a script: counts the server's text frames."""
 
-    def __init__(self, port):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=1)
+    def __init__(self, port, receive_buffer=None):
+        self.sock = socket.socket()
+        if receive_buffer:
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, receive_buffer)
+        self.sock.settimeout(1)
+        self.sock.connect(("127.0.0.1", port))
         self.sock.sendall(head(port, path="/ws", headers=upgrade_headers("http://127.0.0.1:%d" % port)))
         self.data = b""
         while b"\r\n\r\n" not in self.data:
@@ -130,3 +135,61 @@ class WebSocketClient:
             self.data = self.data[start + size:]
             self.frames += 1
         return self.frames
+
+
+def count_during(count, seconds):
+    """How much count() grew in that many seconds."""
+    start = count()
+    time.sleep(seconds)
+    return count() - start
+
+
+def other_token(token):
+    """A token of the same length that surely differs from `token`."""
+    return ("A" if token[0] != "A" else "B") + token[1:]
+
+
+def resident_kb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return next(int(l.split()[1]) for l in f if l.startswith("VmRSS:"))
+
+
+def trickled(port, first, data, pause=1.0):
+    """Sends `first`, then `data` a byte every `pause` seconds: whether the
+    server cut the connection before all was sent, or closed it without a word."""
+    with socket.create_connection(("127.0.0.1", port), timeout=30) as s:
+        try:
+            s.sendall(first)
+            for i in range(len(data)):
+                time.sleep(pause)
+                s.sendall(data[i:i + 1])
+            return s.recv(1) == b""
+        except (ConnectionResetError, BrokenPipeError):
+            return True
+        except socket.timeout:
+            return False
+
+
+class SlowClients(threading.Thread):
+    """`count` clients each sending a request head a byte every 2 s, each
+    coming back at once when cut off, until stop()."""
+
+    def __init__(self, port, count):
+        super().__init__(daemon=True)
+        self.port, self.count, self.running = port, count, True
+        self.start()
+
+    def run(self):
+        socks = [None] * self.count
+        while self.running:
+            for i in range(self.count):
+                try:
+                    socks[i] = socks[i] or socket.create_connection(("127.0.0.1", self.port), timeout=1)
+                    socks[i].sendall(b"G")
+                except OSError:
+                    socks[i] = None  # cut off: back at the next round
+            time.sleep(2)
+
+    def stop(self):
+        self.running = False
+        self.join(30)

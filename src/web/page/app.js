@@ -68,6 +68,8 @@ function showButtons(on) {
   }
 }
 
+// The last five minutes: power on the left scale (the range's full scale),
+// SWR on the right (1 to 3), minutes ago along the bottom.
 function draw() {
   const c = $("chart");
   const scale = window.devicePixelRatio || 1;
@@ -76,28 +78,52 @@ function draw() {
   const g = c.getContext("2d");
   g.clearRect(0, 0, w, h);
   const style = getComputedStyle(document.documentElement);
+  const colour = (name) => style.getPropertyValue(name);
   const now = last ? last.time : Date.now();
   points = points.filter((p) => now - p[0] <= HistoryMs);
-  g.strokeStyle = style.getPropertyValue("--track");
-  g.lineWidth = 1;
-  for (let m = 1; m < 5; ++m) {
-    const x = w - (m * 60000 / HistoryMs) * w;
-    g.beginPath(); g.moveTo(x, 0); g.lineTo(x, h); g.stroke();
-  }
   const full = (last && last.fullScale) || Math.max(1, ...points.map((p) => p[1]));
-  const line = (colour, y) => {
-    g.strokeStyle = style.getPropertyValue(colour);
+
+  const font = 11 * scale;
+  g.font = font + "px system-ui, sans-serif";
+  const left = g.measureText("2500 W").width + 6 * scale;
+  const right = g.measureText("3.0").width + 6 * scale;
+  const top = font / 2 + 2 * scale, bottom = font + 6 * scale;
+  const pw = w - left - right, ph = h - top - bottom;
+  const xOf = (ms) => left + pw - ((now - ms) / HistoryMs) * pw;
+  const yOf = (f) => top + ph - clamp01(f) * ph;
+
+  g.lineWidth = 1;
+  g.strokeStyle = colour("--track");
+  g.textBaseline = "middle";
+  for (const f of [0, 0.5, 1]) {
+    g.beginPath(); g.moveTo(left, yOf(f)); g.lineTo(left + pw, yOf(f)); g.stroke();
+    g.fillStyle = colour("--power");
+    g.textAlign = "right";
+    g.fillText(+(f * full).toFixed(1) + " W", left - 3 * scale, yOf(f));
+    g.fillStyle = colour("--swr");
+    g.textAlign = "left";
+    g.fillText((1 + 2 * f).toFixed(1), left + pw + 3 * scale, yOf(f));
+  }
+  g.fillStyle = colour("--muted");
+  g.textBaseline = "top";
+  for (let m = 0; m <= 5; ++m) {
+    const x = xOf(now - m * 60000);
+    g.beginPath(); g.moveTo(x, top); g.lineTo(x, top + ph); g.stroke();
+    g.textAlign = m === 5 ? "left" : m === 0 ? "right" : "center";
+    g.fillText(m === 5 ? "5 min ago" : m === 0 ? "now" : String(m), x, top + ph + 3 * scale);
+  }
+
+  const line = (name, f) => {
+    g.strokeStyle = colour(name);
     g.lineWidth = 2 * scale;
     g.beginPath();
     points.forEach((p, i) => {
-      const x = w - ((now - p[0]) / HistoryMs) * w;
-      const yy = h - 2 - y(p) * (h - 4);
-      if (i) g.lineTo(x, yy); else g.moveTo(x, yy);
+      if (i) g.lineTo(xOf(p[0]), yOf(f(p))); else g.moveTo(xOf(p[0]), yOf(f(p)));
     });
     g.stroke();
   };
-  line("--power", (p) => clamp01(p[1] / full));
-  line("--swr", (p) => clamp01((p[2] - 1) / 2));
+  line("--power", (p) => p[1] / full);
+  line("--swr", (p) => (p[2] - 1) / 2);
 }
 
 function connect() {
