@@ -12,7 +12,11 @@ constexpr int TextMargin = 2;
 
 ReadingBox::ReadingBox(const QString& text, QWidget* parent) : QLineEdit(text, parent), text_(text)
 {
-    layout_.setTextFormat(Qt::PlainText);
+    // As the line edit lays out its text, and keeps the glyphs for painting.
+    QTextOption option;
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    layout_.setTextOption(option);
+    layout_.setCacheEnabled(true);
     takeFont();
     // Whatever someone types stays until the next reading, as before.
     connect(this, &QLineEdit::textEdited, this, [this](const QString& typed) {
@@ -53,7 +57,11 @@ void ReadingBox::setText(const QString& text)
 void ReadingBox::layOut()
 {
     layout_.setText(text_);
-    layout_.prepare(QTransform(), font());
+    layout_.setFont(font());
+    layout_.beginLayout();
+    const QTextLine line = layout_.createLine();
+    layout_.endLayout();
+    textWidth_ = line.isValid() ? line.naturalTextWidth() : 0;
 }
 
 void ReadingBox::takeFont()
@@ -69,7 +77,7 @@ void ReadingBox::takeFont()
 bool ReadingBox::textOverflows() const
 {
     // The text margins and the frame take a few pixels of the box.
-    return qRound(layout_.size().width()) > width() - 8;
+    return qRound(textWidth_) > width() - 8;
 }
 
 bool ReadingBox::event(QEvent* event)
@@ -112,6 +120,5 @@ void ReadingBox::paintEvent(QPaintEvent* event)
                         .marginsRemoved(textMargins());
     p.setClipRect(r);
     p.setPen(palette().text().color());
-    p.drawStaticText(QPoint(r.x() + TextMargin, r.y() + (r.height() - lineHeight_ + 1) / 2),
-                     layout_);
+    layout_.draw(&p, QPointF(r.x() + TextMargin, r.y() + (r.height() - lineHeight_ + 1) / 2));
 }

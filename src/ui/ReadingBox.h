@@ -2,7 +2,7 @@
 #pragma once
 
 #include <QLineEdit>
-#include <QStaticText>
+#include <QTextLayout>
 
 // A text box for a reading, which changes at every tick while nobody looks
 // at it closely. As long as it has no focus and no selection, and no screen
@@ -35,7 +35,8 @@ private:
     void takeFont();
 
     QString text_;
-    QStaticText layout_;
+    QTextLayout layout_;
+    qreal textWidth_ = 0;
     int lineHeight_ = 0;
     bool lineEditBehind_ = false;
 };
