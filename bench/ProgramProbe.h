@@ -165,8 +165,10 @@ private:
 // what a first run leaves, the meter on port 5 and the given poll period.
 class Program {
 public:
-    // `program`: another build of the program to run in place of this one's.
-    Program(const QString& binDir, const QString& device, int pollrate, QString program = {})
+    // `program`: another build of the program to run in place of this one's;
+    // `arguments`: its command line.
+    Program(const QString& binDir, const QString& device, int pollrate, QString program = {},
+            const QStringList& arguments = {})
     {
         {
             QSettings ini(config_.filePath(QStringLiteral("Vossbridge/Vossbridge.ini")),
@@ -189,7 +191,7 @@ public:
         if (program.isEmpty())
             program = binDir + QStringLiteral("/vossbridge");
         startedAt_ = QDateTime::currentDateTime();
-        process_.start(program, {});
+        process_.start(program, arguments);
         process_.waitForStarted();
     }
     ~Program()

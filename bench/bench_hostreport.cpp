@@ -6,6 +6,7 @@
 #include "HostReport.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -17,7 +18,10 @@ void TickReports(benchmark::State& state)
         return;
     }
     DBusHostLink link;
+    QEventLoop linking;
+    QObject::connect(&link, &HostLink::linkTried, &linking, &QEventLoop::quit);
     link.createLink();
+    linking.exec();
     if (!link.isLinked()) {
         state.SkipWithError("no link to the reference host");
         return;

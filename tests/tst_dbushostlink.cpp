@@ -8,6 +8,16 @@
 #include <QTimer>
 #include <csignal>
 
+namespace {
+// Links and waits until the attempt has ended.
+void Link(DBusHostLink& link)
+{
+    QSignalSpy tried(&link, &HostLink::linkTried);
+    link.createLink();
+    QVERIFY(tried.wait(5000));
+}
+} // namespace
+
 class TestDBusHostLink : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -19,7 +29,7 @@ private Q_SLOTS:
         QVERIFY(host.waitUntilOnBus());
         DBusHostLink link;
         QVERIFY(!link.isLinked());
-        link.createLink();
+        Link(link);
         QVERIFY(link.isLinked());
         QSignalSpy failed(&link, &HostLink::failed);
         // Both out before either is answered: a stopped host answers neither,
@@ -38,7 +48,7 @@ private Q_SLOTS:
     {
         QVERIFY(!HostProcess::onBus());
         DBusHostLink link;
-        link.createLink();
+        Link(link);
         QVERIFY(!link.isLinked());
         link.reportValue(34, 0, 0, QString());
         QCOMPARE(link.inFlight(), 0);
@@ -64,7 +74,7 @@ private Q_SLOTS:
         HostProcess host({option});
         QVERIFY(host.waitUntilOnBus());
         DBusHostLink link;
-        link.createLink();
+        Link(link);
         QCOMPARE(link.isLinked(), linked);
         QSignalSpy failed(&link, &HostLink::failed);
         if (linked) {
@@ -83,7 +93,7 @@ private Q_SLOTS:
         auto host = std::make_unique<HostProcess>();
         QVERIFY(host->waitUntilOnBus());
         QTRY_COMPARE(appeared.count(), 1);
-        link.createLink();
+        Link(link);
         QSignalSpy failed(&link, &HostLink::failed);
         link.reportValue(34, 0, 1.0, QString());
         QTRY_VERIFY(host->reports().size() == 1);
@@ -96,7 +106,7 @@ private Q_SLOTS:
         QVERIFY(host->waitUntilOnBus());
         QTRY_COMPARE(appeared.count(), 2);
         link.clear();
-        link.createLink();
+        Link(link);
         link.reportValue(34, 0, 1.5, QString());
         QTRY_COMPARE(host->reports(), QStringList{"34 0 1.5 \"\""});
     }
@@ -119,7 +129,7 @@ private Q_SLOTS:
         HostProcess host(hostOptions);
         QVERIFY(host.waitUntilOnBus());
         DBusHostLink link;
-        link.createLink();
+        Link(link);
         QVERIFY(link.isLinked());
         QSignalSpy failed(&link, &HostLink::failed);
         int ticks = 0;
@@ -157,7 +167,7 @@ private Q_SLOTS:
         HostProcess host({QStringLiteral("--exit-after"), QStringLiteral("2")});
         QVERIFY(host.waitUntilOnBus());
         DBusHostLink link;
-        link.createLink();
+        Link(link);
         link.reportValue(34, 0, 1.0, QString());
         link.reportValue(33, 3, 5.0, QString());
         QVERIFY(host.process().waitForFinished(5000));

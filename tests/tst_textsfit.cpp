@@ -64,6 +64,8 @@ private Q_SLOTS:
                 texts << label->text();
             else if (auto* button = qobject_cast<QPushButton*>(w))
                 texts << button->text();
+            else if (auto* reading = qobject_cast<ReadingBox*>(w))
+                texts << reading->text();
             else if (auto* box = qobject_cast<QLineEdit*>(w);
                      box && !w->parentWidget()->inherits("QComboBox"))
                 texts << box->text();

@@ -4,8 +4,7 @@
 #include "HostLog.h"
 #include "hostinterface.h"
 
-#include <QDBusConnectionInterface>
-#include <QDeadlineTimer>
+#include <QDBusPendingCallWatcher>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <dbus/dbus.h>
@@ -24,6 +23,9 @@ DBusHostLink::DBusHostLink(const QDBusConnection& bus, QObject* parent)
     // no report follows soon, at a slow poll or after the last one.
     answerCheck_.setInterval(CallTimeoutMs);
     connect(&answerCheck_, &QTimer::timeout, this, &DBusHostLink::collectAnswers);
+    giveUp_.setSingleShot(true);
+    giveUp_.setInterval(CallTimeoutMs);
+    connect(&giveUp_, &QTimer::timeout, this, &DBusHostLink::giveUp);
 }
 
 DBusHostLink::~DBusHostLink()
@@ -34,44 +36,13 @@ DBusHostLink::~DBusHostLink()
     }
 }
 
-QDBusMessage DBusHostLink::call(const QDBusMessage& message, QDeadlineTimer deadline)
+namespace {
+// Whether an introspection answer shows the target interface among the
+// object's own, the children of the outermost node.
+bool HasTargetInterface(const QDBusMessage& reply)
 {
-    const qint64 left = deadline.remainingTime();
-    if (left == 0)
-        return QDBusMessage::createError(QDBusError::Timeout,
-                                         QStringLiteral("no time left to link to the host"));
-    return bus_.call(message, QDBus::Block,
-                     static_cast<int>(std::min<qint64>(left, CallTimeoutMs)));
-}
-
-bool DBusHostLink::serviceAvailable(QDeadlineTimer deadline)
-{
-    const auto busCall = [this, deadline](const QString& method, const QVariantList& args) {
-        QDBusMessage m = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-            QStringLiteral("org.freedesktop.DBus"), method);
-        m.setArguments(args);
-        return call(m, deadline);
-    };
-    const QDBusMessage owner = busCall(QStringLiteral("NameHasOwner"), {ServiceName});
-    if (owner.type() == QDBusMessage::ReplyMessage && owner.arguments().value(0).toBool())
-        return true;
-    // A host that D-Bus can start on the first call counts as there.
-    const QDBusMessage names = busCall(QStringLiteral("ListActivatableNames"), {});
-    return names.type() == QDBusMessage::ReplyMessage &&
-           names.arguments().value(0).toStringList().contains(ServiceName);
-}
-
-bool DBusHostLink::hasTargetInterface(const QString& path, QDeadlineTimer deadline)
-{
-    const QDBusMessage reply =
-        call(QDBusMessage::createMethodCall(ServiceName, path,
-                                            QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                                            QStringLiteral("Introspect")),
-             deadline);
     if (reply.type() != QDBusMessage::ReplyMessage)
         return false;
-    // The object's own interfaces are the children of the outermost node.
     QXmlStreamReader xml(reply.arguments().value(0).toString());
     int depth = 0;
     while (!xml.atEnd()) {
@@ -79,7 +50,7 @@ bool DBusHostLink::hasTargetInterface(const QString& path, QDeadlineTimer deadli
         case QXmlStreamReader::StartElement:
             ++depth;
             if (depth == 2 && xml.name() == u"interface" &&
-                xml.attributes().value(QStringLiteral("name")) == TargetInterface)
+                xml.attributes().value(QStringLiteral("name")) == DBusHostLink::TargetInterface)
                 return true;
             break;
         case QXmlStreamReader::EndElement:
@@ -91,55 +62,125 @@ bool DBusHostLink::hasTargetInterface(const QString& path, QDeadlineTimer deadli
     }
     return false;
 }
+} // namespace
+
+void DBusHostLink::ask(const QDBusMessage& message, void (DBusHostLink::*next)(const QDBusMessage&))
+{
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, CallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, next, watcher, attempt = attempt_] {
+                watcher->deleteLater();
+                if (attempt == attempt_ && linking_)
+                    (this->*next)(watcher->reply());
+            });
+}
 
 void DBusHostLink::createLink()
 {
+    // Activation may ask twice in a row; the attempt under way serves both.
+    if (linking_)
+        return;
+    linking_ = true;
+    ++attempt_;
     // One wait for the whole creation: a host that answers each step just
-    // before its timeout must not hold the window for the sum of them.
-    const QDeadlineTimer deadline(CallTimeoutMs);
-    if (serviceAvailable(deadline)) {
-        server_ =
-            std::make_unique<OrgVossbridgeHost1ServerInterface>(ServiceName, ServerPath, bus_);
-    } else {
-        // Said once, not at every activation that finds the bus unchanged.
-        if (!toldNoHost_)
-            qCInfo(lcHost).noquote() << "no host on the session bus:" << ServiceName;
-        toldNoHost_ = true;
-    }
-    if (!server_)
-        return;
+    // before its timeout must not keep the link pending for the sum of them.
+    giveUp_.start();
+    QDBusMessage owner = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    owner.setArguments({ServiceName});
+    ask(owner, &DBusHostLink::tookOwnerAnswer);
+}
 
-    const qint64 left = deadline.remainingTime();
-    if (left == 0) {
-        lastError_ = QDBusError::errorString(QDBusError::Timeout);
-        qCWarning(lcHost).noquote() << "no time left to ask the host for its target";
+void DBusHostLink::tookOwnerAnswer(const QDBusMessage& reply)
+{
+    if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool()) {
+        askForTarget();
         return;
     }
-    server_->setTimeout(static_cast<int>(left));
-    QDBusPendingReply<QDBusObjectPath> target = server_->GetTarget();
-    target.waitForFinished();
-    if (target.isError()) {
-        lastError_ = target.error().name();
-        qCWarning(lcHost).noquote() << "GetTarget failed:" << target.error().message();
+    // A host that D-Bus can start on the first call counts as there.
+    ask(QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListActivatableNames")),
+        &DBusHostLink::tookActivatableNames);
+}
+
+void DBusHostLink::tookActivatableNames(const QDBusMessage& reply)
+{
+    if (reply.type() == QDBusMessage::ReplyMessage &&
+        reply.arguments().value(0).toStringList().contains(ServiceName)) {
+        askForTarget();
         return;
     }
-    const QString path = target.value().path();
-    if (!hasTargetInterface(path, deadline)) {
+    // Said once, not at every activation that finds the bus unchanged.
+    if (!toldNoHost_)
+        qCInfo(lcHost).noquote() << "no host on the session bus:" << ServiceName;
+    toldNoHost_ = true;
+    endAttempt();
+}
+
+void DBusHostLink::askForTarget()
+{
+    ask(QDBusMessage::createMethodCall(ServiceName, ServerPath,
+                                       OrgVossbridgeHost1ServerInterface::staticInterfaceName(),
+                                       QStringLiteral("GetTarget")),
+        &DBusHostLink::tookTarget);
+}
+
+void DBusHostLink::tookTarget(const QDBusMessage& reply)
+{
+    if (reply.type() != QDBusMessage::ReplyMessage ||
+        !reply.arguments().value(0).canConvert<QDBusObjectPath>()) {
+        lastError_ = reply.errorName();
+        qCWarning(lcHost).noquote() << "GetTarget failed:" << reply.errorMessage();
+        endAttempt();
+        return;
+    }
+    candidatePath_ = qvariant_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
+    ask(QDBusMessage::createMethodCall(ServiceName, candidatePath_,
+                                       QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                       QStringLiteral("Introspect")),
+        &DBusHostLink::tookIntrospection);
+}
+
+void DBusHostLink::tookIntrospection(const QDBusMessage& reply)
+{
+    const QString path = candidatePath_;
+    if (!HasTargetInterface(reply)) {
         lastError_ = QStringLiteral("no target interface at ") + path;
         qCWarning(lcHost).noquote()
             << "the host's target" << path << "does not offer" << TargetInterface;
+        endAttempt();
         return;
     }
-    if (!connectReports())
+    if (connectReports()) {
+        // Activation may link twice in a row; the log tells only of a new target.
+        const bool sameTarget = targetPath_ == path;
+        targetPath_ = path;
+        targetPathBytes_ = path.toUtf8();
+        answerCheck_.start();
+        if (!sameTarget)
+            qCInfo(lcHost).noquote() << "linked to the host's target" << path;
+        toldNoHost_ = false;
+    }
+    endAttempt();
+}
+
+void DBusHostLink::endAttempt()
+{
+    linking_ = false;
+    ++attempt_;
+    giveUp_.stop();
+    Q_EMIT linkTried();
+}
+
+void DBusHostLink::giveUp()
+{
+    if (!linking_)
         return;
-    // Activation may link twice in a row; the log tells only of a new target.
-    const bool sameTarget = targetPath_ == path;
-    targetPath_ = path;
-    targetPathBytes_ = path.toUtf8();
-    answerCheck_.start();
-    if (!sameTarget)
-        qCInfo(lcHost).noquote() << "linked to the host's target" << path;
-    toldNoHost_ = false;
+    lastError_ = QDBusError::errorString(QDBusError::Timeout);
+    qCWarning(lcHost).noquote() << "the host did not answer within" << CallTimeoutMs << "ms";
+    endAttempt();
 }
 
 bool DBusHostLink::connectReports()
@@ -252,5 +293,10 @@ void DBusHostLink::clear()
     inFlight_.clear();
     targetPath_.clear();
     targetPathBytes_.clear();
-    server_.reset();
+    // An attempt under way would link to the host that just failed.
+    if (linking_) {
+        linking_ = false;
+        ++attempt_;
+        giveUp_.stop();
+    }
 }

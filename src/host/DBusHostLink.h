@@ -5,17 +5,15 @@
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <deque>
-#include <memory>
 
-class OrgVossbridgeHost1ServerInterface;
 struct DBusConnection;
 
-// The host link on the D-Bus session bus. Making the link waits at most
-// CallTimeoutMs in all. Reports never wait: each goes out on a connection of
+// The host link on the D-Bus session bus. Nothing here waits for the host:
+// making the link is a chain of asynchronous calls that gives up after
+// CallTimeoutMs in all, and reports go out without waiting: each on a connection of
 // its own, and its answer is taken when the next report goes out (or by a
 // check every CallTimeoutMs), so a tick costs two writes and at most one
 // read, with no wake-up for the answers. A report refused, or unanswered
@@ -35,6 +33,7 @@ public:
                           QObject* parent = nullptr);
     ~DBusHostLink() override;
 
+    // Starts linking and returns at once; linkTried() tells the outcome.
     void createLink() override;
     bool isLinked() const override { return !targetPath_.isEmpty(); }
     void reportValue(int code, int index, double value, const QString& text) override;
@@ -57,16 +56,27 @@ private:
         qint64 sentMs;
     };
 
-    bool serviceAvailable(QDeadlineTimer deadline);
-    bool hasTargetInterface(const QString& path, QDeadlineTimer deadline);
-    // A blocking call that waits no longer than the deadline nor CallTimeoutMs.
-    QDBusMessage call(const QDBusMessage& message, QDeadlineTimer deadline);
+    // Sends `message` and hands its answer to `next`, unless the attempt it
+    // belongs to has ended by then.
+    void ask(const QDBusMessage& message, void (DBusHostLink::*next)(const QDBusMessage&));
+    void tookOwnerAnswer(const QDBusMessage& reply);
+    void tookActivatableNames(const QDBusMessage& reply);
+    void askForTarget();
+    void tookTarget(const QDBusMessage& reply);
+    void tookIntrospection(const QDBusMessage& reply);
+    void endAttempt();
+    void giveUp();
     bool connectReports();
     void fail(const QString& errorName, const QString& message);
 
     QDBusConnection bus_;
     QDBusServiceWatcher watcher_;
-    std::unique_ptr<OrgVossbridgeHost1ServerInterface> server_;
+    // Which attempt to link an answer belongs to: a new attempt, a give-up
+    // or clear() makes the answers still on their way stale.
+    quint64 attempt_ = 0;
+    bool linking_ = false;
+    QTimer giveUp_;
+    QString candidatePath_;
     QString targetPath_;
     QByteArray targetPathBytes_;
     DBusConnection* reports_ = nullptr;

@@ -11,8 +11,9 @@ class HostLink : public QObject {
 public:
     using QObject::QObject;
 
-    // Builds a fresh link. A step that fails is skipped and leaves what the
-    // link held before; no error is reported.
+    // Builds a fresh link, now or later without waiting for the host, and
+    // emits linkTried() when it is done. A step that fails is skipped and
+    // leaves what the link held before; no error is reported.
     virtual void createLink() = 0;
     // Whether there is a target to report to.
     virtual bool isLinked() const = 0;
@@ -28,4 +29,6 @@ Q_SIGNALS:
     void failed(const QString& reason);
     // The host's bus name has got an owner: a host has (re)started.
     void hostAppeared();
+    // An attempt to link has ended, linked or not.
+    void linkTried();
 };

@@ -23,6 +23,7 @@ MeterRun::MeterRun(SettingsStore& store, SerialLink& port, HostLink& host, QObje
     connect(&host_, &HostLink::failed, this, &MeterRun::noteHostTried);
     connect(&host_, &HostLink::failed, this, [this] { ++hostReportsFailed_; });
     connect(&host_, &HostLink::hostAppeared, this, &MeterRun::linkHostAgain);
+    connect(&host_, &HostLink::linkTried, this, &MeterRun::noteHostTried);
 }
 
 qint16 MeterRun::storedPollPeriod() const
@@ -78,7 +79,6 @@ void MeterRun::startPolling()
     pending_ = {};
     pollCycle_.reset();
     host_.createLink();
-    noteHostTried();
     pollTimer_.setInterval(storedPollPeriod());
     pollTimer_.start();
 }
@@ -161,7 +161,6 @@ void MeterRun::reportSwr(int alarmIndex, double swr)
 void MeterRun::linkHostAgain()
 {
     host_.createLink();
-    noteHostTried();
 }
 
 void MeterRun::stepAlarm()

@@ -185,10 +185,13 @@ QLabel* MakeLabel(QWidget* client, QStringView name, Twips at, const QString& ca
     return label;
 }
 
-QLineEdit* MakeBox(QWidget* client, QStringView name, Twips at, const QString& text = {})
+// `caption`: what a screen reader calls the box, the caption it stands by.
+ReadingBox* MakeBox(QWidget* client, QStringView name, Twips at, const QString& caption,
+                    const QString& text = {})
 {
-    auto* box = Place(new QLineEdit(text, client), name, at);
+    auto* box = Place(new ReadingBox(text, client), name, at);
     box->setStyle(ReadingsStyle::instance());
+    box->setAccessibleName(caption);
     return box;
 }
 
@@ -216,7 +219,7 @@ MainControls BuildMainControls(QWidget* client)
                             Centred | Large | Hidden);
     c.swrCaption =
         MakeLabel(client, u"Label5", {2040, 120, 615, 255}, QStringLiteral("SWR"), Border);
-    c.swrBox = MakeBox(client, u"TxtSWR", {2640, 120, 735, 285});
+    c.swrBox = MakeBox(client, u"TxtSWR", {2640, 120, 735, 285}, QStringLiteral("SWR"));
     c.peakLabel = MakeLabel(client, u"Label35", {840, 360, 615, 255}, QStringLiteral("Peak"),
                             Centred | Large | Hidden);
     c.normalLabel = MakeLabel(client, u"Label36", {840, 360, 615, 255}, QStringLiteral("Norm"),
@@ -234,9 +237,11 @@ MainControls BuildMainControls(QWidget* client)
     c.peakButton =
         MakeButton(client, u"CmdPower", {2760, 720, 975, 255}, QStringLiteral("Fast/Slow"));
 
+    const std::array vectorCaptions{QStringLiteral("Resistance"), QStringLiteral("Phase"),
+                                    QStringLiteral("Impedance"), QStringLiteral("Reactance")};
     for (int i = 0; i < 4; ++i)
         c.vectorBoxes[i] = MakeBox(client, QStringLiteral("TxtVector(%1)").arg(i),
-                                   {120 + 960 * i, 1200, 615, 285});
+                                   {120 + 960 * i, 1200, 615, 285}, vectorCaptions[i]);
     c.resistanceCaption =
         MakeLabel(client, u"Label8", {0, 1560, 855, 255}, QStringLiteral("Resistance"), Centred);
     c.phaseCaption =
@@ -272,16 +277,20 @@ MainControls BuildMainControls(QWidget* client)
     c.pollPeriodBar->setPageStep(100);
     c.pollPeriodBar->setValue(50);
     c.pollPeriodBar->setFocusPolicy(Qt::StrongFocus);
-    c.pollPeriodBox = MakeBox(client, u"TxtPollrate", {3000, 1920, 615, 285});
+    c.pollPeriodBox =
+        MakeBox(client, u"TxtPollrate", {3000, 1920, 615, 285}, QStringLiteral("Poll period"));
 
-    c.replyBox = MakeBox(client, u"Text1", {120, 2400, 3615, 285});
+    c.replyBox = MakeBox(client, u"Text1", {120, 2400, 3615, 285}, QStringLiteral("Meter reply"));
 
     // All four start with the same text.
     const QString text2 = QStringLiteral("Text2");
-    c.reportedAlarmBox = MakeBox(client, u"Text2", {120, 2880, 735, 285}, text2);
-    c.reportedSwrBox = MakeBox(client, u"Text4", {1800, 2880, 735, 285}, text2);
-    c.reportedMeterAlarmBox = MakeBox(client, u"Text3", {120, 3240, 735, 285}, text2);
-    c.spareBox = MakeBox(client, u"Text5", {1800, 3240, 735, 285}, text2);
+    c.reportedAlarmBox = MakeBox(client, u"Text2", {120, 2880, 735, 285},
+                                 QStringLiteral("Alarm setting reported"), text2);
+    c.reportedSwrBox =
+        MakeBox(client, u"Text4", {1800, 2880, 735, 285}, QStringLiteral("SWR reported"), text2);
+    c.reportedMeterAlarmBox = MakeBox(client, u"Text3", {120, 3240, 735, 285},
+                                      QStringLiteral("Meter alarm field reported"), text2);
+    c.spareBox = MakeBox(client, u"Text5", {1800, 3240, 735, 285}, QStringLiteral("Spare"), text2);
     c.meterTextLabel = MakeLabel(client, u"Label6", {120, 3600, 975, 255}, none, Border);
     c.spareLabel = MakeLabel(client, u"Label12", {1800, 3600, 975, 255}, none, Border);
     c.testSwr15Button = MakeButton(client, u"Cmd15", {600, 4800, 495, 255}, QStringLiteral("1.5"));
@@ -350,15 +359,14 @@ MainControls BuildMainControls(QWidget* client)
     return c;
 }
 
-void SetBoxText(QLineEdit* box, const QString& text)
+void SetBoxText(ReadingBox* box, const QString& text)
 {
     if (box->text() == text)
         return;
     box->setText(text);
-    box->setCursorPosition(0);
-    // The text margins and the frame take a few pixels of the box.
-    const bool fits = box->fontMetrics().horizontalAdvance(text) <= box->width() - 8;
-    box->setToolTip(fits ? QString() : text);
+    const QString tip = box->textOverflows() ? text : QString();
+    if (box->toolTip() != tip)
+        box->setToolTip(tip);
 }
 
 MainMenu BuildMainMenu(QMenuBar* bar)

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "AlarmButton.h"
+#include "ReadingBox.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRect>
@@ -40,7 +40,7 @@ struct MainControls {
     QLabel* powerLabel = nullptr;
     QLabel* wattLabel = nullptr;
     QLabel* swrCaption = nullptr;
-    QLineEdit* swrBox = nullptr;
+    ReadingBox* swrBox = nullptr;
     QLabel* peakLabel = nullptr;   // "Peak"
     QLabel* normalLabel = nullptr; // "Norm", on the same rectangle
     // Row B: range, alarm and speed
@@ -50,7 +50,7 @@ struct MainControls {
     QLabel* alarmSettingLabel = nullptr;
     QPushButton* peakButton = nullptr;
     // Row C: vector values and their captions
-    std::array<QLineEdit*, 4> vectorBoxes{};
+    std::array<ReadingBox*, 4> vectorBoxes{};
     QLabel* resistanceCaption = nullptr;
     QLabel* phaseCaption = nullptr;
     QLabel* impedanceCaption = nullptr;
@@ -58,16 +58,16 @@ struct MainControls {
     // Row D: port and poll period
     QComboBox* portList = nullptr;
     QScrollBar* pollPeriodBar = nullptr;
-    QLineEdit* pollPeriodBox = nullptr;
+    ReadingBox* pollPeriodBox = nullptr;
     // Row E: the last accepted reply
-    QLineEdit* replyBox = nullptr;
+    ReadingBox* replyBox = nullptr;
     // Below row E, outside the client area in every window style
     // What the last tick reported to the host: alarm setting, meter alarm
     // field and SWR; the spare box and label keep their first texts.
-    QLineEdit* reportedAlarmBox = nullptr;
-    QLineEdit* reportedSwrBox = nullptr;
-    QLineEdit* reportedMeterAlarmBox = nullptr;
-    QLineEdit* spareBox = nullptr;
+    ReadingBox* reportedAlarmBox = nullptr;
+    ReadingBox* reportedSwrBox = nullptr;
+    ReadingBox* reportedMeterAlarmBox = nullptr;
+    ReadingBox* spareBox = nullptr;
     QLabel* meterTextLabel = nullptr;
     QLabel* spareLabel = nullptr;
     QPushButton* testSwr15Button = nullptr;
@@ -81,7 +81,7 @@ struct MainControls {
 
 // Sets a box's text with its start in view; a text wider than the box is
 // shown whole in its tooltip. An unchanged text costs nothing.
-void SetBoxText(QLineEdit* box, const QString& text);
+void SetBoxText(ReadingBox* box, const QString& text);
 
 // Creates the controls on `client` in their state when the window is created,
 // with the keyboard focus order set: one line a control, with its object

@@ -17,7 +17,7 @@ void ShowReadings(const MainControls& c, const StatusRecord& r, const ReadingSta
         for (std::size_t i = 0; i < values.size(); ++i)
             SetBoxText(c.vectorBoxes[i], GeneralNumberText(values[i], locale));
     } else {
-        for (QLineEdit* box : c.vectorBoxes)
+        for (ReadingBox* box : c.vectorBoxes)
             SetBoxText(box, QStringLiteral("0.00"));
     }
 

@@ -21,6 +21,7 @@ public:
     {
         ++creations;
         linked = linked || createLinks;
+        Q_EMIT linkTried();
     }
     bool isLinked() const override { return linked; }
     void reportValue(int code, int index, double value, const QString& text) override
