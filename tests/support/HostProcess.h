@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ChildLog.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QProcess>
@@ -17,9 +19,8 @@ public:
     {
         process_.setProgram(QStringLiteral(VOSSBRIDGE_BIN_DIR "/vossbridge-host"));
         process_.setArguments(arguments);
-        // Output that nobody reads would fill the pipe and stall the host.
-        if (output == Output::Discarded)
-            process_.setStandardOutputFile(QProcess::nullDevice());
+        process_.setStandardOutputFile(output == Output::Discarded ? QProcess::nullDevice()
+                                                                   : log_.path());
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
     }
@@ -39,10 +40,8 @@ public:
     // The reports so far, as "code index value \"text\"".
     QStringList reports()
     {
-        while (process_.canReadLine()) {
-            const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
+        for (const QString& line : log_.newLines())
             reports_ << line.mid(line.indexOf(u' ') + 1);
-        }
         return reports_;
     }
 
@@ -57,6 +56,7 @@ public:
     QProcess& process() { return process_; }
 
 private:
+    ChildLog log_;
     QProcess process_;
     QStringList reports_;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ChildLog.h"
+
 #include <QProcess>
 #include <QStringList>
 #include <QTest>
@@ -13,6 +15,7 @@ public:
     {
         process_.setProgram(QStringLiteral(VOSSBRIDGE_BIN_DIR "/vossbridge-meter-sim"));
         process_.setArguments(arguments);
+        process_.setStandardOutputFile(log_.path());
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
     }
@@ -27,11 +30,13 @@ public:
     // The slave device, once the simulator has printed it; empty on failure.
     QString devicePath()
     {
-        if (path_.isEmpty() && process_.waitForStarted(5000)) {
-            if (!QTest::qWaitFor([this] { return process_.canReadLine(); }, 10000))
-                return {};
-            path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-        }
+        if (path_.isEmpty() && process_.waitForStarted(5000))
+            static_cast<void>(QTest::qWaitFor(
+                [this] {
+                    received();
+                    return !path_.isEmpty();
+                },
+                10000));
         return path_;
     }
 
@@ -40,10 +45,11 @@ public:
     // The commands received so far, in order (";P?", ";A?", ...).
     QStringList received()
     {
-        while (process_.canReadLine()) {
-            const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
+        for (const QString& line : log_.newLines()) {
             const qsizetype rx = line.indexOf(QStringLiteral(" rx "));
-            if (rx >= 0)
+            if (path_.isEmpty())
+                path_ = line;
+            else if (rx >= 0)
                 received_ << line.mid(rx + 4);
         }
         return received_;
@@ -53,6 +59,7 @@ public:
     QProcess& process() { return process_; }
 
 private:
+    ChildLog log_;
     QProcess process_;
     QString path_;
     QStringList received_;

@@ -104,22 +104,36 @@ void MeterSimulator::onCommand(const QByteArray& command)
         const QByteArray reply = mode_ == ReplyMode::Garbage ? garbage() : statusReply();
         if (reply.isEmpty())
             return;
-        QTimer::singleShot(delayMs_, Qt::PreciseTimer, this, [this, reply] {
-            if (master_ < 0)
-                return;
-            if (unsent_.isEmpty()) {
-                pumpClock_.start();
-                credit_ = 1;
-            }
-            unsent_.append(reply);
-            pump();
-            pumpTimer_.start();
-        });
+        if (delayMs_ == 0)
+            queueReply(reply);
+        else
+            QTimer::singleShot(delayMs_, Qt::PreciseTimer, this,
+                               [this, reply] { queueReply(reply); });
     } else if (command == ";A?") {
         alarm_ = (alarm_ + 1) % 5;
     } else if (command == ";F?") {
         peak_ = peak_ == 0 ? 1 : 0;
     }
+}
+
+void MeterSimulator::queueReply(const QByteArray& reply)
+{
+    if (master_ < 0)
+        return;
+    if (unsent_.isEmpty()) {
+        pumpClock_.start();
+        credit_ = 1;
+    }
+    // Unpaced, the reply goes in one write from the handler that read the
+    // poll: a simulator starved of processor time by a busy machine would
+    // otherwise wait for each wake-up of the pacing timer, and answer later
+    // than any meter does.
+    if (!paced_)
+        credit_ += static_cast<double>(reply.size());
+    unsent_.append(reply);
+    pump();
+    if (!unsent_.isEmpty())
+        pumpTimer_.start();
 }
 
 QByteArray MeterSimulator::statusReply()
@@ -242,6 +256,10 @@ bool MeterSimulator::execute(const QString& line)
         sweep_ = rest != u"off";
         return true;
     }
+    if (verb == u"pace") {
+        paced_ = rest != u"off";
+        return true;
+    }
     if (verb == u"ramp") {
         ramp_ = rest != u"off";
         return true;
@@ -326,6 +344,8 @@ QString MeterSimulator::usage()
         "  ramp on|off         change only the power with every reply\n"
         "  cross N             SWR 2.00 and 1.00 in turn, each for N replies; 0 off\n"
         "  delay MS            wait before each reply (0-60000)\n"
+        "  pace on|off         send replies at 38400 baud, a few characters a\n"
+        "                      millisecond, or at once (the default)\n"
         "  reply normal|silent|short|long|cr|nostart|garbage\n"
         "                      answer polls well, not at all, with 42 or 44\n"
         "                      characters, with a trailing CR, without the ';',\n"

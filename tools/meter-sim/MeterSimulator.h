@@ -40,6 +40,7 @@ private:
     QByteArray statusReply();
     QByteArray garbage();
     bool setNumber(const QString& verb, const QString& rest);
+    void queueReply(const QByteArray& reply);
     void pump();
     void hangUp();
     void logLine(const QString& text);
@@ -65,6 +66,7 @@ private:
     double gate_ = 20;
     double swr_ = 1.2;
     bool sweep_ = false;
+    bool paced_ = false;
     bool ramp_ = false;
     // SWR 2.00 and 1.00 in turn, each held for this many replies; 0: off.
     int crossEvery_ = 0;
