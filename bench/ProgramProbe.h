@@ -167,7 +167,7 @@ class Program {
 public:
     // `program`: another build of the program to run in place of this one's;
     // `arguments`: its command line.
-    Program(const QString& binDir, const QString& device, int pollrate, QString program = {},
+    Program(const QString& binDir, const QString& device, int pollPeriod, QString program = {},
             const QStringList& arguments = {})
     {
         {
@@ -180,7 +180,7 @@ public:
             for (const QString& kv : keys)
                 ini.setValue(QStringLiteral("StartUp/") + kv.section(u'=', 0, 0),
                              kv.section(u'=', 1));
-            ini.setValue(QStringLiteral("StartUp/Pollrate"), QString::number(pollrate));
+            ini.setValue(QStringLiteral("StartUp/Pollrate"), QString::number(pollPeriod));
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config_.path());

@@ -14,7 +14,7 @@
 #include <ctime>
 
 namespace {
-constexpr int PollMs = 50;
+constexpr int PollPeriodMs = 50;
 constexpr int Ticks = 300;
 
 double ProcessCpuSeconds()
@@ -36,7 +36,7 @@ double CpuPerTick(Station& station, Meter mode)
         meter->setHistoryMinutes(mode == Meter::ShownMinute ? 1 : 60);
         // An hour of readings at this poll rate, up to now.
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        for (qint64 t = now - ReadingHistory::KeptMs; t < now; t += PollMs)
+        for (qint64 t = now - ReadingHistory::KeptMs; t < now; t += PollPeriodMs)
             meter->history().add(t, 10.0 + double(t % 40) * 2.5, 250, 1.0 + double(t % 30) * 0.05);
         feed = QObject::connect(station.window.get(), &MainWindow::tickFinished, meter.get(),
                                 [&station, m = meter.get()](TickOutcome o) {
@@ -55,7 +55,7 @@ double CpuPerTick(Station& station, Meter mode)
     station.outcomes.clear();
     const double start = ProcessCpuSeconds();
     if (!QTest::qWaitFor([&] { return station.outcomes.size() >= Ticks; },
-                         Ticks * PollMs * 4 + 10000))
+                         Ticks * PollPeriodMs * 4 + 10000))
         return -1;
     const double used = ProcessCpuSeconds() - start;
     QObject::disconnect(feed);
@@ -65,7 +65,7 @@ double CpuPerTick(Station& station, Meter mode)
 void MeterWindowCost(benchmark::State& state)
 {
     for (auto _ : state) {
-        Station station(PollMs, {QStringLiteral("-e"), QStringLiteral("sweep on")});
+        Station station(PollPeriodMs, {QStringLiteral("-e"), QStringLiteral("sweep on")});
         if (!station.reachSteadyState()) {
             state.SkipWithError("no replies from the meter simulator");
             return;
@@ -88,7 +88,7 @@ void MeterWindowCost(benchmark::State& state)
                     "hidden %.0f us, shown with an hour of history %.0f us; "
                     "shown/none %.2f (goal under 1.5); shown at the 1-minute span %.0f us "
                     "(%.2f)\n",
-                    PollMs, Ticks, none, hidden, shown, shown / none, minute, minute / none);
+                    PollPeriodMs, Ticks, none, hidden, shown, shown / none, minute, minute / none);
     }
 }
 BENCHMARK(MeterWindowCost)->Iterations(1)->Unit(benchmark::kSecond);

@@ -19,7 +19,7 @@
 namespace {
 constexpr int Ticks = 100;
 constexpr int Rounds = 3;
-constexpr int TickMs = 50;
+constexpr int PollPeriodMs = 50;
 
 double CpuMicroseconds()
 {
@@ -49,7 +49,7 @@ double CpuPerTick(PosixSerialLink& port, MqttLink& link)
         });
     });
     const double start = CpuMicroseconds();
-    tick.start(TickMs);
+    tick.start(PollPeriodMs);
     // A plain event loop: the ticks alone wake the process.
     loop.exec();
     return (CpuMicroseconds() - start) / ticks;
@@ -105,7 +105,7 @@ void MqttOnAgainstOff(benchmark::State& state)
         state.counters["on_us_per_tick"] = onCpu / Rounds;
         state.counters["ratio"] = onCpu / offCpu;
         std::printf("CPU per %d ms tick: MQTT off %.1f us, on %.1f us, ratio %.2f (goal < 1.2)\n",
-                    TickMs, offCpu / Rounds, onCpu / Rounds, onCpu / offCpu);
+                    PollPeriodMs, offCpu / Rounds, onCpu / Rounds, onCpu / offCpu);
     }
 }
 BENCHMARK(MqttOnAgainstOff)->Iterations(1)->Unit(benchmark::kSecond);

@@ -13,14 +13,14 @@ constexpr int Ticks = 2000;
 
 void AcceptedTicks(benchmark::State& state)
 {
-    const auto pollrate = static_cast<int>(state.range(0));
+    const auto pollPeriod = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        Station station(pollrate, {QStringLiteral("-e"), QStringLiteral("sweep on")});
+        Station station(pollPeriod, {QStringLiteral("-e"), QStringLiteral("sweep on")});
         // The first tick after the open finds nothing; count from the first
         // accepted reply on.
         if (!station.reachSteadyState() ||
             !QTest::qWaitFor([&] { return station.outcomes.size() >= Ticks; },
-                             Ticks * pollrate * 4 + 10000)) {
+                             Ticks * pollPeriod * 4 + 10000)) {
             state.SkipWithError("the ticks did not come");
             return;
         }
@@ -29,7 +29,7 @@ void AcceptedTicks(benchmark::State& state)
         state.counters["ticks"] = Ticks;
         state.counters["accepted"] = accepted;
         state.counters["ratio"] = static_cast<double>(accepted) / Ticks;
-        std::printf("%d ms: %d of %d ticks accepted a whole reply (%.2f%%)\n", pollrate, accepted,
+        std::printf("%d ms: %d of %d ticks accepted a whole reply (%.2f%%)\n", pollPeriod, accepted,
                     Ticks, 100.0 * accepted / Ticks);
     }
 }

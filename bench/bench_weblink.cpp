@@ -22,7 +22,7 @@
 namespace {
 constexpr int Ticks = 100;
 constexpr int Rounds = 3;
-constexpr int TickMs = 50;
+constexpr int PollPeriodMs = 50;
 constexpr int Tabs = 5;
 
 double CpuMicroseconds()
@@ -51,7 +51,7 @@ double CpuPerTick(PosixSerialLink& port, WebLink& link)
         });
     });
     const double start = CpuMicroseconds();
-    tick.start(TickMs);
+    tick.start(PollPeriodMs);
     loop.exec();
     return (CpuMicroseconds() - start) / ticks;
 }
@@ -148,7 +148,7 @@ void FiveBrowsersAgainstNone(benchmark::State& state)
         state.counters["ratio"] = fiveCpu / noneCpu;
         std::printf("CPU per %d ms tick: no browser %.1f us, %d chromium tabs %.1f us, ratio %.2f "
                     "(goal <= 1.3)\n",
-                    TickMs, noneCpu / Rounds, Tabs, fiveCpu / Rounds, fiveCpu / noneCpu);
+                    PollPeriodMs, noneCpu / Rounds, Tabs, fiveCpu / Rounds, fiveCpu / noneCpu);
     }
 }
 BENCHMARK(FiveBrowsersAgainstNone)->Iterations(1)->Unit(benchmark::kSecond);

@@ -82,10 +82,10 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&client));
 
         StatusRecord record;
-        qint32 alarmState = 0;
+        qint32 alarmSetting = 0;
         const auto change = [&](int i) {
             record = Reading(i % 2 ? high : low);
-            RefreshReadings(c, record, alarmState, QLocale::c());
+            RefreshReadings(c, record, alarmSetting, QLocale::c());
             c.alarmButton->repaint();
         };
         // Warm up: the first drawings fill caches that are then reused.

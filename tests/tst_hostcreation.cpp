@@ -9,7 +9,7 @@
 #include <QTimer>
 
 namespace {
-constexpr int TickMs = 50;
+constexpr int PollPeriodMs = 50;
 } // namespace
 
 class TestHostCreation : public QObject {
@@ -39,7 +39,7 @@ private Q_SLOTS:
         QTimer tick;
         connect(&tick, &QTimer::timeout, &link, [&] { ++turns; });
         connect(&link, &HostLink::linkTried, &link, [&] { turnsWhileLinking = turns; });
-        tick.start(TickMs);
+        tick.start(PollPeriodMs);
 
         link.createLink();
         QCOMPARE(tried.count(), 0);

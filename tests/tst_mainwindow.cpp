@@ -177,7 +177,7 @@ private Q_SLOTS:
         // The readings follow the accepted reply.
         QCOMPARE(rig.c().powerLabel->text(), QStringLiteral("100.00"));
         QCOMPARE(rig.c().swrBox->text(), QStringLiteral("1.20"));
-        QCOMPARE(rig.window->alarmState(), 2);
+        QCOMPARE(rig.window->alarmSetting(), 2);
         QCOMPARE(rig.window->statusRecord().resistance, 50.0);
     }
 

@@ -22,31 +22,31 @@ private Q_SLOTS:
 
     void nearlyEveryTickAcceptsOneWholeReply_data()
     {
-        QTest::addColumn<int>("pollrate");
+        QTest::addColumn<int>("pollPeriod");
         QTest::newRow("80 ms") << 80;
         QTest::newRow("50 ms") << 50;
     }
     void nearlyEveryTickAcceptsOneWholeReply()
     {
-        QFETCH(int, pollrate);
-        Station station(pollrate, {QStringLiteral("-e"), QStringLiteral("sweep on")});
+        QFETCH(int, pollPeriod);
+        Station station(pollPeriod, {QStringLiteral("-e"), QStringLiteral("sweep on")});
         QVERIFY(station.reachSteadyState());
-        QCOMPARE(station.window->pollTimer().interval(), pollrate);
+        QCOMPARE(station.window->pollTimer().interval(), pollPeriod);
 
         constexpr int Ticks = 500;
         QElapsedTimer elapsed;
         elapsed.start();
         QVERIFY(station.waitForTicks([&] { return station.outcomes.size() >= Ticks; },
-                                     Ticks * pollrate * 4 + 10000));
+                                     Ticks * pollPeriod * 4 + 10000));
         const double seconds = static_cast<double>(elapsed.elapsed()) / 1000;
         const QList<TickOutcome> counted = station.outcomes.mid(0, Ticks);
         const auto accepted = counted.count(TickOutcome::Accepted);
         const double perSecond = static_cast<double>(accepted) / seconds;
         qInfo("%lld of %d ticks accepted a whole reply at %d ms: %.1f readings a second",
-              qlonglong(accepted), Ticks, pollrate, perSecond);
+              qlonglong(accepted), Ticks, pollPeriod, perSecond);
         QVERIFY(Station::PolledSteadily(counted));
         // At least half the readings the poll period asks for, a second.
-        QVERIFY2(perSecond * pollrate >= 500, qPrintable(QString::number(perSecond)));
+        QVERIFY2(perSecond * pollPeriod >= 500, qPrintable(QString::number(perSecond)));
     }
 
     void oneShotCommandsReachTheMeterAfterAnAcceptedReply()

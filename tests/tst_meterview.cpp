@@ -4,10 +4,10 @@
 #include "BarMeter.h"
 #include "FakeSettingsStore.h"
 #include "HistoryChart.h"
+#include "MaximumHold.h"
 #include "MeterScales.h"
 #include "MeterWindow.h"
 #include "MeterWindowSettings.h"
-#include "PeakHold.h"
 #include "ReadingHistory.h"
 #include "ReadingsDisplay.h"
 
@@ -198,7 +198,7 @@ void TestMeterView::peakHoldsThenFallsBack()
     QFETCH(qint64, at);
     QFETCH(double, level);
     qint64 now = 0;
-    PeakHold hold([&now] { return now; });
+    MaximumHold hold([&now] { return now; });
     hold.setHoldMs(holdMs);
     QVERIFY(!hold.hasValue());
     for (const QString& r : readings) {

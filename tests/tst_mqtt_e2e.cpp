@@ -142,7 +142,7 @@ void TstMqttE2e::stateAndValues_data()
     QTest::addColumn<double>("rangeCode");
     QTest::addColumn<double>("peakFlag");
     QTest::addColumn<double>("vectorGate");
-    QTest::addColumn<int>("alarmState");
+    QTest::addColumn<int>("alarmSetting");
     QTest::addColumn<bool>("alarmShown");
     QTest::addColumn<QByteArray>("expected"); // fields the state must hold, as JSON
 
@@ -166,7 +166,7 @@ void TstMqttE2e::stateAndValues()
     QFETCH(double, rangeCode);
     QFETCH(double, peakFlag);
     QFETCH(double, vectorGate);
-    QFETCH(int, alarmState);
+    QFETCH(int, alarmSetting);
     QFETCH(bool, alarmShown);
     QFETCH(QByteArray, expected);
 
@@ -183,7 +183,7 @@ void TstMqttE2e::stateAndValues()
     r.phase = -12.5;
     r.resistance = 48.8;
     r.reactance = -10.8;
-    rig.link.updateReading(r, alarmState, alarmShown);
+    rig.link.updateReading(r, alarmSetting, alarmShown);
 
     QVERIFY(QTest::qWaitFor([&] { return !sub.on(rig.topic("state")).isEmpty(); }, 10000));
     const SeenMessage state = sub.on(rig.topic("state")).constFirst();

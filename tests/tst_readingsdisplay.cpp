@@ -9,12 +9,12 @@ struct Readings {
     QWidget client;
     MainControls c = BuildMainControls(&client);
     StatusRecord record;
-    qint32 alarmState = 0;
+    qint32 alarmSetting = 0;
 
     void show(const StatusRecord& r, const QLocale& locale = QLocale::c())
     {
         record = r;
-        RefreshReadings(c, record, alarmState, locale);
+        RefreshReadings(c, record, alarmSetting, locale);
     }
     QColor alarmColour() const { return c.alarmButton->faceColour(); }
 };
@@ -24,12 +24,12 @@ QColor ButtonFace()
     return QApplication::palette().color(QPalette::Button);
 }
 
-StatusRecord Record(double power, double swr, double alarmMode)
+StatusRecord Record(double power, double swr, double alarmSetting)
 {
     StatusRecord r;
     r.power = power;
     r.swr = swr;
-    r.alarmSetting = alarmMode;
+    r.alarmSetting = alarmSetting;
     return r;
 }
 } // namespace
@@ -234,7 +234,7 @@ private Q_SLOTS:
         Readings d;
         d.show(Record(power, swr, mode));
         QCOMPARE(d.c.alarmSettingLabel->text(), caption);
-        QCOMPARE(d.alarmState, state);
+        QCOMPARE(d.alarmSetting, state);
         QCOMPARE(d.alarmColour(), red ? AlarmRed : ButtonFace());
     }
 
@@ -269,7 +269,7 @@ private Q_SLOTS:
         d.show(Record(100, 1.0, mode));
         QCOMPARE(d.alarmColour(), AlarmRed);
         QCOMPARE(d.c.alarmSettingLabel->text(), caption);
-        QCOMPARE(d.alarmState, state);
+        QCOMPARE(d.alarmSetting, state);
 
         // A later setting from 1 to 4 sets it again.
         d.show(Record(100, 1.0, 2));

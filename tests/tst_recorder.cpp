@@ -122,7 +122,7 @@ void TestRecorder::initTestCase()
 void TestRecorder::rowFields_data()
 {
     QTest::addColumn<StatusRecord>("record");
-    QTest::addColumn<int>("alarmState");
+    QTest::addColumn<int>("alarmSetting");
     QTest::addColumn<QString>("row");
     const auto vectorless = [](StatusRecord r) {
         r.vectorGate = 15;
@@ -150,9 +150,9 @@ void TestRecorder::rowFields_data()
 void TestRecorder::rowFields()
 {
     QFETCH(StatusRecord, record);
-    QFETCH(int, alarmState);
+    QFETCH(int, alarmSetting);
     QFETCH(QString, row);
-    const QByteArray line = RecordRow(Stamp, record, alarmState);
+    const QByteArray line = RecordRow(Stamp, record, alarmSetting);
     QCOMPARE(line, "2026-12-07T12:34:56.789Z," + row.toLatin1() + '\n');
     QCOMPARE(line.count(',') + 1, Columns);
     QCOMPARE(RecordHeader().count(',') + 1, Columns);

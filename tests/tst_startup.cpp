@@ -144,7 +144,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("pollrate");
+        QTest::addColumn<int>("pollPeriod");
         QTest::addColumn<int>("port");
         QTest::addColumn<bool>("setupChecked");
         QTest::newRow("Pollrate not a number") << "Pollrate"
@@ -174,14 +174,14 @@ private Q_SLOTS:
     {
         QFETCH(QString, key);
         QFETCH(QString, text);
-        QFETCH(int, pollrate);
+        QFETCH(int, pollPeriod);
         QFETCH(int, port);
         QFETCH(bool, setupChecked);
         Rig rig(true);
         rig.set(key, text);
         rig.start();
-        QCOMPARE(rig.window->pollTimer().interval(), pollrate);
-        QCOMPARE(rig.window->controls().pollPeriodBar->value(), pollrate);
+        QCOMPARE(rig.window->pollTimer().interval(), pollPeriod);
+        QCOMPARE(rig.window->controls().pollPeriodBar->value(), pollPeriod);
         QCOMPARE(int(rig.port.port), port);
         QCOMPARE(rig.window->menu().setupAction->isChecked(), setupChecked);
         // A port without an entry leaves the list as it was.

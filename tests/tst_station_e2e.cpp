@@ -160,7 +160,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("settings");
         QTest::addColumn<double>("power");
         QTest::addColumn<double>("swr");
-        QTest::addColumn<int>("alarmState");
+        QTest::addColumn<int>("alarmSetting");
         QTest::addColumn<bool>("trips");
         QTest::addColumn<bool>("holds"); // keying refused until acknowledged
         const QStringList on{"Protection=true", "Count=3"};
@@ -181,7 +181,7 @@ private Q_SLOTS:
         QFETCH(QStringList, settings);
         QFETCH(double, power);
         QFETCH(double, swr);
-        QFETCH(int, alarmState);
+        QFETCH(int, alarmSetting);
         QFETCH(bool, trips);
         QFETCH(bool, holds);
         QVERIFY(startRelay(settings));
@@ -191,10 +191,10 @@ private Q_SLOTS:
         QCOMPARE(RigctlValues(key.output), QString("1"));
         // Two replies over the limit are not yet three.
         for (int i = 0; i < 2; ++i)
-            link_->updateReading(Reading(power, 1, swr), alarmState);
+            link_->updateReading(Reading(power, 1, swr), alarmSetting);
         QTest::qWait(300);
         QCOMPARE(rig_->ask("t"), QByteArray("1"));
-        link_->updateReading(Reading(power, 1, swr), alarmState);
+        link_->updateReading(Reading(power, 1, swr), alarmSetting);
         QTRY_COMPARE_WITH_TIMEOUT(rig_->ask("t"), QByteArray(trips ? "0" : "1"), 10000);
         QCOMPARE(latched.size(), trips ? 1 : 0);
         QCOMPARE(link_->latchedAlarm().contains(QString::number(swr, 'f', 2)), trips);
@@ -215,7 +215,7 @@ private Q_SLOTS:
         QCOMPARE(RigctlValues(client.section(u'\n', -1)), QString(holds ? "0" : "1"));
         QVERIFY2(client.contains(u"rejected") == holds, qPrintable(client));
         for (int i = 0; i < 4; ++i)
-            link_->updateReading(Reading(power, 1, swr), alarmState);
+            link_->updateReading(Reading(power, 1, swr), alarmSetting);
         QTest::qWait(300);
         QCOMPARE(rig_->ask("t"), QByteArray(holds ? "0" : "1"));
         QCOMPARE(link_->refusedKeyings(), holds ? 3 : 0);

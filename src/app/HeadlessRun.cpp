@@ -52,7 +52,8 @@ void HeadlessRun::shutDown()
     openRetry_.stop();
     MeterRun& run = parts_.run;
     run.pollTimer().stop();
-    parts_.store.save({Keys::PortNumber.text(run.portNumber()), Keys::Alarm.text(run.alarmState()),
+    parts_.store.save({Keys::PortNumber.text(run.portNumber()),
+                       Keys::Alarm.text(run.alarmSetting()),
                        Keys::Scale.text(Keys::Scale.defaultValue)});
     run.stop();
     parts_.links.shutDown();

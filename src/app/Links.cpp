@@ -9,8 +9,8 @@ Links::Links(MeterRun& run, SettingsStore& store, QObject* parent) : QObject(par
     connect(&run, &MeterRun::readingAccepted, &recorder_, &ReadingsRecorder::addReading);
 
     connect(&run, &MeterRun::readingAccepted, &station_,
-            [this](const StatusRecord& record, qint32 alarmState) {
-                station_.updateReading(record, alarmState);
+            [this](const StatusRecord& record, qint32 alarmSetting) {
+                station_.updateReading(record, alarmSetting);
             });
     station_.applySettings(store_);
 

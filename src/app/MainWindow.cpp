@@ -261,7 +261,7 @@ void MainWindow::shutDown()
 {
     run_.pollTimer().stop();
     store_.save({Keys::PositionLeft.text(leftTwips()), Keys::PositionTop.text(topTwips()),
-                 Keys::PortNumber.text(run_.portNumber()), Keys::Alarm.text(run_.alarmState()),
+                 Keys::PortNumber.text(run_.portNumber()), Keys::Alarm.text(run_.alarmSetting()),
                  Keys::Scale.text(Keys::Scale.defaultValue)});
     run_.stop();
     Q_EMIT unloaded();
@@ -332,14 +332,14 @@ void MainWindow::pollTick()
 void MainWindow::showReading()
 {
     SetBoxText(controls_.replyBox, run_.lastReply());
-    ShowReadings(controls_, run_.record(), {run_.alarmState(), run_.alarmShown()}, QLocale());
+    ShowReadings(controls_, run_.record(), {run_.alarmSetting(), run_.alarmShown()}, QLocale());
 }
 
 void MainWindow::showReports()
 {
     const StatusRecord& record = run_.record();
     const QLocale locale;
-    SetBoxText(controls_.reportedAlarmBox, QString::number(run_.alarmState()));
+    SetBoxText(controls_.reportedAlarmBox, QString::number(run_.alarmSetting()));
     SetBoxText(controls_.reportedMeterAlarmBox,
                record.received ? GeneralNumberText(record.alarmSetting, locale) : QString());
     SetBoxText(controls_.reportedSwrBox,

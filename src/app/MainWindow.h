@@ -83,7 +83,7 @@ public:
     const StatusRecord& statusRecord() const { return run_.record(); }
     const PendingCommands& pendingCommands() const { return run_.pendingCommands(); }
     // The meter's alarm setting last shown, 0 to 4; 0 until a reply says otherwise.
-    qint32 alarmState() const { return run_.alarmState(); }
+    qint32 alarmSetting() const { return run_.alarmSetting(); }
     QTimer& pollTimer() { return run_.pollTimer(); }
     // Poll period in milliseconds, as the poll-period bar last set it.
     qint16 pollPeriod() const { return run_.pollPeriod(); }

@@ -27,9 +27,9 @@ ToolsController::ToolsController(MainWindow& window, Links& links, SettingsStore
 
     // The meter window keeps its history while hidden, and before it is made.
     connect(&window_.run(), &MeterRun::readingAccepted, this,
-            [this](const StatusRecord& record, qint32 alarmState, bool alarmShown) {
+            [this](const StatusRecord& record, qint32 alarmSetting, bool alarmShown) {
                 if (meterWindow_)
-                    meterWindow_->showReading(record, alarmState, alarmShown);
+                    meterWindow_->showReading(record, alarmSetting, alarmShown);
                 else
                     earlyHistory_.addReading(QDateTime::currentMSecsSinceEpoch(), record);
             });

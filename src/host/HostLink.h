@@ -11,6 +11,15 @@ class HostLink : public QObject {
 public:
     using QObject::QObject;
 
+    // What became of one report handed to reportValue().
+    enum class ReportOutcome {
+        Answered,   // the host took it
+        Refused,    // the host answered with an error
+        Unanswered, // no answer within a second, or the link ended first
+        NotSent,    // never went out: no target, or too many waiting for answers
+    };
+    Q_ENUM(ReportOutcome)
+
     // Builds a fresh link, now or later without waiting for the host, and
     // emits linkTried() when it is done. A step that fails is skipped and
     // leaves what the link held before; no error is reported.
@@ -31,4 +40,6 @@ Q_SIGNALS:
     void hostAppeared();
     // An attempt to link has ended, linked or not.
     void linkTried();
+    // A report's fate is known; every report handed over gets exactly one.
+    void reportSettled(HostLink::ReportOutcome outcome);
 };

@@ -37,8 +37,8 @@ void FollowReading(StatusRecord& record, ReadingState& state)
 {
     CalcVector(record);
     if (const AlarmStep* step = AlarmStepFor(record.alarmSetting)) {
-        state.alarmState = static_cast<qint32>(step - AlarmSteps.data());
-        if (state.alarmState != 0)
+        state.alarmSetting = static_cast<qint32>(step - AlarmSteps.data());
+        if (state.alarmSetting != 0)
             state.alarmShown = AlarmSounds(*step, record.power, record.swr);
     }
 }

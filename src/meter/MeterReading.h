@@ -30,7 +30,7 @@ void CalcVector(StatusRecord& record);
 // What a run follows from reply to reply besides the record itself.
 struct ReadingState {
     // The meter's alarm setting last seen, 0 to 4; 0 until a reply says otherwise.
-    qint32 alarmState = 0;
+    qint32 alarmSetting = 0;
     // Whether the alarm colour shows.
     bool alarmShown = false;
 };

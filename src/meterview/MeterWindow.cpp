@@ -72,10 +72,10 @@ MeterWindow::MeterWindow(SettingsStore& store, QWidget* parent)
             [this](int index) { setHistoryMinutes(spanBox_->itemData(index).toInt()); });
     connect(holdBox_, &QDoubleSpinBox::valueChanged, this, [this](double seconds) {
         const int ms = static_cast<int>(std::lround(seconds * 1000));
-        if (ms == powerPeak_.holdMs())
+        if (ms == powerHold_.holdMs())
             return;
-        powerPeak_.setHoldMs(ms);
-        swrPeak_.setHoldMs(ms);
+        powerHold_.setHoldMs(ms);
+        swrHold_.setHoldMs(ms);
         saveSettings();
     });
 
@@ -90,21 +90,21 @@ MeterWindow::~MeterWindow()
         saveSettings();
 }
 
-void MeterWindow::setClocks(const PeakHold::Clock& steadyMs, std::function<qint64()> epochMs)
+void MeterWindow::setClocks(const MaximumHold::Clock& steadyMs, std::function<qint64()> epochMs)
 {
-    const int hold = powerPeak_.holdMs();
-    powerPeak_ = PeakHold(steadyMs);
-    swrPeak_ = PeakHold(steadyMs);
-    powerPeak_.setHoldMs(hold);
-    swrPeak_.setHoldMs(hold);
+    const int hold = powerHold_.holdMs();
+    powerHold_ = MaximumHold(steadyMs);
+    swrHold_ = MaximumHold(steadyMs);
+    powerHold_.setHoldMs(hold);
+    swrHold_.setHoldMs(hold);
     epochMs_ = std::move(epochMs);
 }
 
 void MeterWindow::reloadSettings()
 {
     const int hold = MeterWindowSettings::PeakHoldMs.read(store_);
-    powerPeak_.setHoldMs(hold);
-    swrPeak_.setHoldMs(hold);
+    powerHold_.setHoldMs(hold);
+    swrHold_.setHoldMs(hold);
     {
         const QSignalBlocker quiet(holdBox_);
         holdBox_->setValue(hold / 1000.0);
@@ -128,17 +128,17 @@ void MeterWindow::saveSettings()
 {
     store_.save({MeterWindowSettings::Geometry.text(QString::fromLatin1(saveGeometry().toBase64())),
                  MeterWindowSettings::HistoryMinutes.text(historyMinutes_),
-                 MeterWindowSettings::PeakHoldMs.text(powerPeak_.holdMs())});
+                 MeterWindowSettings::PeakHoldMs.text(powerHold_.holdMs())});
 }
 
-void MeterWindow::showReading(const StatusRecord& record, qint32 alarmState, bool alarmShown)
+void MeterWindow::showReading(const StatusRecord& record, qint32 alarmSetting, bool alarmShown)
 {
-    Q_UNUSED(alarmState)
+    Q_UNUSED(alarmSetting)
     history_.addReading(epochMs_(), record);
-    powerPeak_.add(record.power);
+    powerHold_.add(record.power);
     // An SWR below 1 is no reading and must not hold the marker down.
     if (record.swr >= 1)
-        swrPeak_.add(record.swr);
+        swrHold_.add(record.swr);
     latest_ = record;
     alarmShown_ = alarmShown;
     barsDirty_ = true;
@@ -168,8 +168,8 @@ void MeterWindow::redraw(bool forceChart)
         ++barRedraws_;
     }
     // The markers fall back on their own time, readings or not.
-    powerBar_->setPeak(powerPeak_.hasValue() ? powerPeak_.level() : std::nan(""));
-    swrBar_->setPeak(swrPeak_.hasValue() ? swrPeak_.level() : std::nan(""));
+    powerBar_->setPeak(powerHold_.hasValue() ? powerHold_.level() : std::nan(""));
+    swrBar_->setPeak(swrHold_.hasValue() ? swrHold_.level() : std::nan(""));
 
     // The chart moves by a pixel every span/width: drawing it more often
     // than that would show nothing new. A chart redraw lays out its axes and

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "PeakHold.h"
+#include "MaximumHold.h"
 #include "ReadingHistory.h"
 #include "StatusReply.h"
 
@@ -32,7 +32,7 @@ public:
 
     int historyMinutes() const { return historyMinutes_; }
     void setHistoryMinutes(int minutes);
-    int peakHoldMs() const { return powerPeak_.holdMs(); }
+    int peakHoldMs() const { return powerHold_.holdMs(); }
 
     const BarMeter& powerBar() const { return *powerBar_; }
     const BarMeter& swrBar() const { return *swrBar_; }
@@ -43,11 +43,11 @@ public:
     int chartRedraws() const { return chartRedraws_; }
 
     // The clocks behind the peak markers and the history; tests drive them.
-    void setClocks(const PeakHold::Clock& steadyMs, std::function<qint64()> epochMs);
+    void setClocks(const MaximumHold::Clock& steadyMs, std::function<qint64()> epochMs);
 
 public Q_SLOTS:
     // Matches the main window's readingAccepted signal.
-    void showReading(const StatusRecord& record, qint32 alarmState, bool alarmShown);
+    void showReading(const StatusRecord& record, qint32 alarmSetting, bool alarmShown);
     // Reads the hold time and the span from the settings again.
     void reloadSettings();
     // Draws the latest readings now instead of at the next redraw.
@@ -68,8 +68,8 @@ private:
     QComboBox* spanBox_;
     QDoubleSpinBox* holdBox_;
     QTimer redrawTimer_;
-    PeakHold powerPeak_;
-    PeakHold swrPeak_;
+    MaximumHold powerHold_;
+    MaximumHold swrHold_;
     ReadingHistory history_;
     std::function<qint64()> epochMs_;
     StatusRecord latest_;

@@ -55,10 +55,10 @@ void MqttLink::applySettings(SettingsStore& store)
     client_.start(options);
 }
 
-void MqttLink::updateReading(const StatusRecord& record, qint32 alarmState, bool alarmShown)
+void MqttLink::updateReading(const StatusRecord& record, qint32 alarmSetting, bool alarmShown)
 {
     record_ = record;
-    alarmState_ = alarmState;
+    alarmSetting_ = alarmSetting;
     alarmShown_ = alarmShown;
     readingTime_ = QDateTime::currentDateTimeUtc();
     pending_ = true;
@@ -144,8 +144,8 @@ void MqttLink::sendReading()
     // adds up to more than the rate.
     nextAllowedMs_ = std::max(now, nextAllowedMs_) + minIntervalMs_;
     client_.publish(topics_.state,
-                    MqttMessages::StatePayload(record_, alarmState_, alarmShown_, readingTime_), 0,
-                    false);
+                    MqttMessages::StatePayload(record_, alarmSetting_, alarmShown_, readingTime_),
+                    0, false);
     client_.publish(topics_.power, MqttMessages::ValuePayload(record_.power), 0, false);
     client_.publish(topics_.swr, MqttMessages::ValuePayload(record_.swr), 0, false);
 }

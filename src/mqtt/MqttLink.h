@@ -27,7 +27,7 @@ public:
 
     // The latest reading wins: at most Rate state messages a second go out,
     // the last one held back goes when the rate allows.
-    void updateReading(const StatusRecord& record, qint32 alarmState, bool alarmShown);
+    void updateReading(const StatusRecord& record, qint32 alarmSetting, bool alarmShown);
     // The port opened (true) or was lost or closed (false).
     void setMeterAvailable(bool available);
     // The station link's SWR protection latched, with what tripped it, or
@@ -66,7 +66,7 @@ private:
     QString protectionReason_;
 
     StatusRecord record_;
-    qint32 alarmState_ = 0;
+    qint32 alarmSetting_ = 0;
     bool alarmShown_ = false;
     QDateTime readingTime_;
     bool pending_ = false;

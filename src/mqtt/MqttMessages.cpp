@@ -30,14 +30,14 @@ Topics::Topics(const QString& prefix)
     peakCommand = p + "/cmd/peak";
 }
 
-QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alarmShown,
+QByteArray StatePayload(const StatusRecord& record, qint32 alarmSetting, bool alarmShown,
                         const QDateTime& time)
 {
     const bool vector = VectorValid(record);
     const auto vectorValue = [vector](double v) {
         return vector ? Number(v) : QJsonValue(QJsonValue::Null);
     };
-    const AlarmStep* step = AlarmStepFor(alarmState);
+    const AlarmStep* step = AlarmStepFor(alarmSetting);
     QJsonObject o{
         {QStringLiteral("power"), Number(record.power)},
         {QStringLiteral("swr"), Number(record.swr)},
@@ -47,7 +47,7 @@ QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alar
         {QStringLiteral("reactance"), vectorValue(record.reactance)},
         {QStringLiteral("peak"), record.peakFlag == 1},
         {QStringLiteral("range"), FullScaleWatts(record.rangeCode).value_or(0)},
-        {QStringLiteral("alarm_setting"), alarmState},
+        {QStringLiteral("alarm_setting"), alarmSetting},
         // The SWR the alarm is set to, null while it is off.
         {QStringLiteral("alarm_swr"),
          step && step->threshold > 0 ? QJsonValue(step->threshold) : QJsonValue(QJsonValue::Null)},

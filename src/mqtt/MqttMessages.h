@@ -31,7 +31,7 @@ struct Topics {
 
 // One JSON object per accepted reply. The vector values are null while the
 // meter says they mean nothing.
-QByteArray StatePayload(const StatusRecord& record, qint32 alarmState, bool alarmShown,
+QByteArray StatePayload(const StatusRecord& record, qint32 alarmSetting, bool alarmShown,
                         const QDateTime& time);
 // The SWR protection's latch, retained: {"latched":true,"reason":"..."}.
 QByteArray ProtectionPayload(bool latched, const QString& reason);

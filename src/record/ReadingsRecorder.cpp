@@ -118,12 +118,12 @@ void ReadingsRecorder::stop()
     Q_EMIT statusChanged();
 }
 
-void ReadingsRecorder::addReading(const StatusRecord& record, qint32 alarmState, bool alarmShown)
+void ReadingsRecorder::addReading(const StatusRecord& record, qint32 alarmSetting, bool alarmShown)
 {
     Q_UNUSED(alarmShown)
     if (!isRecording())
         return;
-    pending_ += RecordRow(clock_(), record, alarmState);
+    pending_ += RecordRow(clock_(), record, alarmSetting);
     ++pendingRows_;
     if (pending_.size() >= EagerFlushBytes)
         flush();

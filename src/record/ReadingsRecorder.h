@@ -39,7 +39,7 @@ public:
 
 public Q_SLOTS:
     // Matches the main window's readingAccepted signal.
-    void addReading(const StatusRecord& record, qint32 alarmState, bool alarmShown);
+    void addReading(const StatusRecord& record, qint32 alarmSetting, bool alarmShown);
     // Writes the buffered rows now.
     void flush();
 

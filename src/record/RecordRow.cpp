@@ -2,7 +2,6 @@
 #include "RecordRow.h"
 
 #include "MeterReading.h"
-
 #include "RecordSettings.h"
 
 #include <QDir>
@@ -25,7 +24,7 @@ QByteArray RecordHeader()
                              "reactance_ohm,mode,full_scale_w,alarm_setting\n");
 }
 
-QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmState)
+QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmSetting)
 {
     QByteArray row;
     row.reserve(120);
@@ -49,7 +48,7 @@ QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmS
     if (const std::optional<double> fullScale = FullScaleWatts(r.rangeCode))
         AppendNumber(row, *fullScale);
     row += ',';
-    if (const AlarmStep* step = AlarmStepFor(alarmState))
+    if (const AlarmStep* step = AlarmStepFor(alarmSetting))
         row += step->threshold > 0 ? step->caption : "off";
     row += '\n';
     return row;

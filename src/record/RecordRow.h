@@ -18,8 +18,7 @@ QByteArray RecordHeader();
 // locale, so that any spreadsheet reads them. The vector values are left
 // empty while the meter marks them invalid; a mode, range or alarm setting
 // the meter should never send is left empty too.
-QByteArray RecordRow(const QDateTime& time, const StatusRecord& record, qint32 alarmState);
-
+QByteArray RecordRow(const QDateTime& time, const StatusRecord& record, qint32 alarmSetting);
 
 // The file a new recording proposes: vossbridge-<date>.csv in `folder`, or in
 // the user's documents folder when `folder` is empty or gone.

@@ -119,7 +119,7 @@ void MeterRun::pollTick()
         lastReply_ = reply;
         DecodeStatusReply(reply, record_);
         FollowReading(record_, reading_);
-        Q_EMIT readingAccepted(record_, reading_.alarmState, reading_.alarmShown);
+        Q_EMIT readingAccepted(record_, reading_.alarmSetting, reading_.alarmShown);
     });
     reportToHost();
     Q_EMIT tickFinished(outcome);
@@ -146,16 +146,16 @@ bool MeterRun::report(int code, int index, double value)
 
 void MeterRun::reportToHost()
 {
-    const bool hostAnswered = report(SwrReport, reading_.alarmState, record_.swr);
+    const bool hostAnswered = report(SwrReport, reading_.alarmSetting, record_.swr);
     // After a failure found while sending, the rest of the tick's calls are
     // skipped; one found later leaves both of the tick's reports sent.
     if (const auto plan = PlanPowerReport(record_.rangeCode, record_.power); plan && hostAnswered)
         report(PowerReport, plan->index, plan->reportedPower);
 }
 
-void MeterRun::reportSwr(int alarmIndex, double swr)
+void MeterRun::reportSwr(int alarmSetting, double swr)
 {
-    report(SwrReport, alarmIndex, swr);
+    report(SwrReport, alarmSetting, swr);
 }
 
 void MeterRun::linkHostAgain()

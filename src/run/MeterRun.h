@@ -52,7 +52,7 @@ public:
     void stepAlarm();
     void togglePeak();
     // One SWR report outside the tick (the window's hidden test buttons).
-    void reportSwr(int alarmIndex, double swr);
+    void reportSwr(int alarmSetting, double swr);
 
     // The port failed under the run and is closed already; it may come back.
     void portLost(const QString& reason);
@@ -64,7 +64,7 @@ public:
     const StatusRecord& record() const { return record_; }
     // The last accepted reply, as received.
     const QString& lastReply() const { return lastReply_; }
-    qint32 alarmState() const { return reading_.alarmState; }
+    qint32 alarmSetting() const { return reading_.alarmSetting; }
     bool alarmShown() const { return reading_.alarmShown; }
     const PendingCommands& pendingCommands() const { return pending_; }
     qint16 pollPeriod() const { return pollPeriod_; }
@@ -86,7 +86,7 @@ public:
 
 Q_SIGNALS:
     // After an accepted reply is decoded, before its commands go out.
-    void readingAccepted(const StatusRecord& record, qint32 alarmState, bool alarmShown);
+    void readingAccepted(const StatusRecord& record, qint32 alarmSetting, bool alarmShown);
     // After the tick's reports.
     void tickFinished(TickOutcome outcome);
     // The port opened (true), or was lost or released (false).

@@ -120,14 +120,14 @@ void StationLink::listenNow()
     updateStatus();
 }
 
-void StationLink::updateReading(const StatusRecord& record, qint32 alarmState)
+void StationLink::updateReading(const StatusRecord& record, qint32 alarmSetting)
 {
     server_.setReading(record);
     // The local time costs a look at the time zone: only protection that is
     // on can need it, for its alarm text.
     const QDateTime when =
         protection_.settings().enabled ? QDateTime::currentDateTime() : QDateTime();
-    if (!protection_.feed(record, alarmState, when))
+    if (!protection_.feed(record, alarmSetting, when))
         return;
     const QString text = protection_.alarmText();
     qCWarning(lcStation).noquote() << text;

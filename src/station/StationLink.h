@@ -26,7 +26,7 @@ public:
     // reconnects where the rig changed, and stops everything when disabled.
     void applySettings(SettingsStore& store);
     // After every accepted meter reply, with the alarm setting last shown.
-    void updateReading(const StatusRecord& record, qint32 alarmState);
+    void updateReading(const StatusRecord& record, qint32 alarmSetting);
 
     // One short line, e.g. "Station link 127.0.0.1:4534: rig connected, 2 clients".
     QString statusText() const;

@@ -9,21 +9,21 @@ void SwrProtection::setSettings(const Settings& settings)
     streak_ = 0;
 }
 
-std::optional<double> SwrProtection::limitFor(qint32 alarmState) const
+std::optional<double> SwrProtection::limitFor(qint32 alarmSetting) const
 {
     if (settings_.swrLimit)
         return settings_.swrLimit;
     // The meter's alarm steps; with its alarm off the operator has said no
     // SWR is too high, so the protection follows that and stays quiet.
-    const AlarmStep* step = AlarmStepFor(alarmState);
+    const AlarmStep* step = AlarmStepFor(alarmSetting);
     if (!step || step->threshold == 0)
         return std::nullopt;
     return step->threshold;
 }
 
-bool SwrProtection::feed(const StatusRecord& record, qint32 alarmState, const QDateTime& when)
+bool SwrProtection::feed(const StatusRecord& record, qint32 alarmSetting, const QDateTime& when)
 {
-    const std::optional<double> limit = limitFor(alarmState);
+    const std::optional<double> limit = limitFor(alarmSetting);
     const bool high = settings_.enabled && record.received && limit && record.swr >= *limit &&
                       record.power > settings_.powerFloor;
     streak_ = high ? streak_ + 1 : 0;

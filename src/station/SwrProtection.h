@@ -27,10 +27,10 @@ public:
 
     // The SWR limit in force for the meter's alarm setting (0 off, 1..4);
     // nothing when protection follows an alarm that is off.
-    std::optional<double> limitFor(qint32 alarmState) const;
+    std::optional<double> limitFor(qint32 alarmSetting) const;
 
     // One accepted reply; true exactly when this reply trips the protection.
-    bool feed(const StatusRecord& record, qint32 alarmState, const QDateTime& when);
+    bool feed(const StatusRecord& record, qint32 alarmSetting, const QDateTime& when);
 
     bool latched() const { return latched_; }
     // What tripped, when, with the SWR and power; empty when nothing is latched.

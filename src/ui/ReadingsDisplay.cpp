@@ -43,11 +43,11 @@ void ShowReadings(const MainControls& c, const StatusRecord& r, const ReadingSta
     c.wattLabel->show();
 }
 
-void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmState,
+void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmSetting,
                      const QLocale& locale)
 {
-    ReadingState state{alarmState, c.alarmButton->faceColour() == AlarmRed};
+    ReadingState state{alarmSetting, c.alarmButton->faceColour() == AlarmRed};
     FollowReading(r, state);
-    alarmState = state.alarmState;
+    alarmSetting = state.alarmSetting;
     ShowReadings(c, r, state, locale);
 }

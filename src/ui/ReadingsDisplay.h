@@ -17,7 +17,7 @@ void ShowReadings(const MainControls& c, const StatusRecord& record, const Readi
                   const QLocale& locale);
 
 // Fills a freshly decoded record's derived fields, follows the meter's alarm
-// setting in `alarmState` (the alarm shown is what the Alarm button shows),
+// setting in `alarmSetting` (the alarm shown is what the Alarm button shows),
 // and shows the reading.
-void RefreshReadings(const MainControls& c, StatusRecord& record, qint32& alarmState,
+void RefreshReadings(const MainControls& c, StatusRecord& record, qint32& alarmSetting,
                      const QLocale& locale);

@@ -14,9 +14,9 @@
 #include <QWebSocket>
 
 namespace {
-QString AlarmCaption(qint32 alarmState)
+QString AlarmCaption(qint32 alarmSetting)
 {
-    const AlarmStep* step = AlarmStepFor(alarmState);
+    const AlarmStep* step = AlarmStepFor(alarmSetting);
     return step ? QString::fromLatin1(step->caption) : QString();
 }
 
@@ -58,8 +58,8 @@ void WebLink::applySettings(SettingsStore& store)
     commands_ = Commands.read(store);
     listenText_ = Listen.read(store);
     const int hold = MeterWindowSettings::PeakHoldMs.read(store);
-    powerPeak_.setHoldMs(hold);
-    swrPeak_.setHoldMs(hold);
+    powerHold_.setHoldMs(hold);
+    swrHold_.setHoldMs(hold);
     if (!enabled_) {
         Q_EMIT statusChanged();
         return;
@@ -98,14 +98,14 @@ QString WebLink::statusText() const
     return QStringLiteral("Web page: ") + address();
 }
 
-void WebLink::updateReading(const StatusRecord& record, qint32 alarmState, bool alarmShown)
+void WebLink::updateReading(const StatusRecord& record, qint32 alarmSetting, bool alarmShown)
 {
     record_ = record;
-    alarmState_ = alarmState;
+    alarmSetting_ = alarmSetting;
     alarmShown_ = alarmShown;
     meterAvailable_ = true;
-    powerPeak_.add(record.power);
-    swrPeak_.add(record.swr);
+    powerHold_.add(record.power);
+    swrHold_.add(record.swr);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (!history_.isEmpty() && now - history_.last().ms < HistoryStepMs)
         history_.last() = {history_.last().ms, record.power, record.swr};
@@ -189,7 +189,7 @@ QByteArray WebLink::metricsText() const
     m.received = record_.received;
     m.power = record_.power;
     m.swr = record_.swr;
-    m.alarmSetting = alarmState_;
+    m.alarmSetting = alarmSetting_;
     m.alarmShown = alarmShown_;
     m.fullScaleWatts = FullScaleWatts(record_.rangeCode);
     m.port = meterAvailable_ ? PageMetrics::Port::Open : PageMetrics::Port::Waiting;
@@ -230,13 +230,13 @@ QByteArray WebLink::stateJson() const
         {QStringLiteral("time"), QDateTime::currentMSecsSinceEpoch()},
         {QStringLiteral("power"), r.power},
         {QStringLiteral("powerText"), r.received ? PowerText(r.power, locale) : QString()},
-        {QStringLiteral("powerPeak"), powerPeak_.hasValue() ? powerPeak_.level() : 0.0},
+        {QStringLiteral("powerPeak"), powerHold_.hasValue() ? powerHold_.level() : 0.0},
         {QStringLiteral("fullScale"), fullScale ? QJsonValue(*fullScale) : QJsonValue()},
         {QStringLiteral("swr"), r.swr},
         {QStringLiteral("swrText"), r.received ? SwrText(r.swr, locale) : QString()},
-        {QStringLiteral("swrPeak"), swrPeak_.hasValue() ? swrPeak_.level() : 0.0},
+        {QStringLiteral("swrPeak"), swrHold_.hasValue() ? swrHold_.level() : 0.0},
         {QStringLiteral("alarmShown"), alarmShown_},
-        {QStringLiteral("alarmSetting"), AlarmCaption(alarmState_)},
+        {QStringLiteral("alarmSetting"), AlarmCaption(alarmSetting_)},
         {QStringLiteral("peakPower"), r.peakFlag == 1},
         {QStringLiteral("meterText"), r.meterText},
         {QStringLiteral("vectorValid"), vector},

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MaximumHold.h"
 #include "PageMetrics.h"
-#include "PeakHold.h"
 #include "PollCycle.h"
 #include "StatusReply.h"
 #include "WebServer.h"
@@ -35,7 +35,7 @@ public:
     QString address() const;
 
     // The latest reading wins: at most 10 updates a second go to the pages.
-    void updateReading(const StatusRecord& record, qint32 alarmState, bool alarmShown);
+    void updateReading(const StatusRecord& record, qint32 alarmSetting, bool alarmShown);
     void setMeterAvailable(bool available);
     void setHostLinked(bool linked);
     void setProtectionAlarm(bool latched, const QString& reason);
@@ -77,14 +77,14 @@ private:
     QString problem_;
 
     StatusRecord record_;
-    qint32 alarmState_ = 0;
+    qint32 alarmSetting_ = 0;
     bool alarmShown_ = false;
     bool meterAvailable_ = false;
     bool hostLinked_ = false;
     bool protectionLatched_ = false;
     QString protectionReason_;
-    PeakHold powerPeak_;
-    PeakHold swrPeak_;
+    MaximumHold powerHold_;
+    MaximumHold swrHold_;
 
     struct Point {
         qint64 ms;

@@ -20,7 +20,7 @@ struct Station {
     std::unique_ptr<MainWindow> window;
     QList<TickOutcome> outcomes;
 
-    explicit Station(int pollrate, const QStringList& simArguments = {}) : sim(simArguments)
+    explicit Station(int pollPeriod, const QStringList& simArguments = {}) : sim(simArguments)
     {
         store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
         // As a first run leaves them, with this poll period.
@@ -30,7 +30,7 @@ struct Station {
         for (const QString& kv : keys)
             store.save(QStringLiteral("StartUp"), kv.section(u'=', 0, 0), kv.section(u'=', 1));
         store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
-                   QString::number(pollrate));
+                   QString::number(pollPeriod));
         window = std::make_unique<MainWindow>(store, parts.run);
         QObject::connect(&parts.run, &MeterRun::tickFinished, &parts.run,
                          [this](TickOutcome o) { outcomes << o; });

@@ -36,7 +36,7 @@ private:
     QHash<QString, QString> values_;
 };
 
-constexpr int PollMs = 50;
+constexpr int PollPeriodMs = 50;
 constexpr int SweepSeconds = 30;
 } // namespace
 
@@ -77,14 +77,14 @@ int main(int argc, char* argv[])
     StatusRecord record;
     int accepted = 0;
     QTimer tick;
-    tick.setInterval(PollMs);
+    tick.setInterval(PollPeriodMs);
     QObject::connect(&tick, &QTimer::timeout, &window, [&] {
         cycle.tick(port, pending, [&](const QString& reply) {
             DecodeStatusReply(reply, record);
             CalcVector(record);
-            const auto alarmState = static_cast<qint32>(record.alarmSetting);
+            const auto alarmSetting = static_cast<qint32>(record.alarmSetting);
             // As the main window judges the 2.0 setting: above 1 W and at or over 2.0.
-            window.showReading(record, alarmState, record.power > 1 && record.swr >= 2.0);
+            window.showReading(record, alarmSetting, record.power > 1 && record.swr >= 2.0);
             ++accepted;
         });
     });
@@ -95,7 +95,7 @@ int main(int argc, char* argv[])
         sim.send(QString::fromLatin1(command));
     QTest::qWait(1200);
     tick.stop();
-    if (accepted < SweepSeconds * 1000 / PollMs / 4) {
+    if (accepted < SweepSeconds * 1000 / PollPeriodMs / 4) {
         std::fprintf(stderr, "only %d replies from the meter simulator\n", accepted);
         return 1;
     }

@@ -4,15 +4,15 @@
 #include <QtGlobal>
 #include <functional>
 
-// The level of a peak-hold marker: the highest reading, kept for the hold
+// The level of a held-maximum marker: the highest reading, kept for the hold
 // time after it came, then back to the latest reading, from which a new hold
 // starts. Plain arithmetic on a clock that tests can drive.
-class PeakHold {
+class MaximumHold {
 public:
     // Milliseconds from any fixed start; a steady clock unless a test gives one.
     using Clock = std::function<qint64()>;
 
-    explicit PeakHold(Clock clock = {});
+    explicit MaximumHold(Clock clock = {});
 
     void setHoldMs(int holdMs) { holdMs_ = holdMs; }
     int holdMs() const { return holdMs_; }

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PeakHold.h"
+#include "MaximumHold.h"
 
 #include <QDeadlineTimer>
 
-PeakHold::PeakHold(Clock clock) : clock_(std::move(clock))
+MaximumHold::MaximumHold(Clock clock) : clock_(std::move(clock))
 {
     if (!clock_)
         clock_ = [] { return QDeadlineTimer::current().deadline(); };
 }
 
-void PeakHold::add(double value)
+void MaximumHold::add(double value)
 {
     const qint64 now = clock_();
     if (!hasValue_ || value >= peak_ || expired(now)) {
@@ -20,7 +20,7 @@ void PeakHold::add(double value)
     hasValue_ = true;
 }
 
-double PeakHold::level() const
+double MaximumHold::level() const
 {
     return expired(clock_()) ? latest_ : peak_;
 }
