@@ -2,6 +2,7 @@
 // Whatever bytes a client sends, the page's server reads a head or refuses
 // it with a client error, and what Decide() lets through never lacks its
 // loopback host name or its token.
+#include "Loopback.h"
 #include "PageAccess.h"
 
 #include <cstdint>
@@ -36,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Decision l = Decide(r, loopback);
         const QByteArray host = r.header("host").toLower();
         if (l.authorised)
-            Check(IsLoopbackHost(host) || host.startsWith("meter.example"));
+            Check(IsLoopbackName(QString::fromLatin1(HostName(host).value_or(""))) ||
+                  host.startsWith("meter.example"));
         if (l.route == Route::Alarm || l.route == Route::Peak)
             Check(commands && r.method == "POST" && r.hasHeader("origin"));
 

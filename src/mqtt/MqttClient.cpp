@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MqttClient.h"
 
+#include "HostPort.h"
 #include "MqttLog.h"
 
 #include <QHostAddress>
@@ -79,8 +80,7 @@ MqttClient::~MqttClient()
 
 QString MqttClient::brokerText() const
 {
-    const QString host = options_.host.contains(u':') ? u'[' + options_.host + u']' : options_.host;
-    return host + u':' + QString::number(options_.port);
+    return HostPortText(options_.host, options_.port);
 }
 
 void MqttClient::start(const Options& options)
@@ -209,8 +209,8 @@ bool MqttClient::tryNextAddress(const QString& why)
         next >= addresses_.size())
         return false;
     qCInfo(lcMqtt).noquote() << "broker" << brokerText() << "at"
-                             << addresses_.at(address_).toString() + u':' << why << "- trying"
-                             << addresses_.at(next).toString();
+                             << HostPortText(addresses_.at(address_), options_.port) + u':' << why
+                             << "- trying" << HostPortText(addresses_.at(next), options_.port);
     destroyClient();
     if (makeClient())
         connectTo(next);
@@ -393,10 +393,10 @@ void MqttClient::fail(const QString& why)
 {
     destroyClient();
     reason_ = why;
-    const int pause = pause_.next();
-    qCWarning(lcMqtt).noquote() << "broker" << brokerText() << why << "- retrying in"
-                                << pause / 1000 << "s";
-    retryTimer_.start(pause);
+    const QString line = pause_.fail(QStringLiteral("broker ") + brokerText(), why);
+    if (!line.isEmpty())
+        qCWarning(lcMqtt).noquote() << line;
+    retryTimer_.start(pause_.current());
     setState(State::Retrying);
 }
 

@@ -2,9 +2,8 @@
 #pragma once
 
 #include "HostPort.h"
+#include "ListenAddress.h"
 #include "SettingKey.h"
-
-#include <QRegularExpression>
 
 // Group "StationLink": the server for Hamlib network clients and the rig
 // daemon it relays to. Other programs and scripts set these keys too, so
@@ -12,31 +11,6 @@
 namespace StationLinkSettings {
 inline const QString Group = QStringLiteral("StationLink");
 
-// The address to listen on: "localhost" or a numeric IPv4 or IPv6 address.
-inline bool IsListenAddress(const QString& host)
-{
-    if (host == u"localhost")
-        return true;
-    static const QRegularExpression ipv6(QStringLiteral("^[0-9A-Fa-f:.]*:[0-9A-Fa-f:.]*$"));
-    if (ipv6.match(host).hasMatch())
-        return true;
-    const QStringList parts = host.split(u'.');
-    if (parts.size() != 4)
-        return false;
-    for (const QString& p : parts) {
-        bool ok = false;
-        if (p.isEmpty() || p.size() > 3 || p.toUInt(&ok) > 255 || !ok)
-            return false;
-    }
-    return true;
-}
-inline std::optional<QString> ListenText(const QString& text)
-{
-    const auto e = ParseHostPort(text);
-    if (!e || !IsListenAddress(e->host))
-        return std::nullopt;
-    return text.trimmed();
-}
 // Empty (but present) means no rig: meter only. A missing key reads as null
 // and so takes the default.
 inline std::optional<QString> RigText(const QString& text)

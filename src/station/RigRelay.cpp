@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RigRelay.h"
 
+#include "HostPort.h"
 #include "StationLog.h"
 
 RigRelay::RigRelay(const QString& host, quint16 port, QObject* parent)
@@ -55,13 +56,11 @@ void RigRelay::onLost()
     answerTimer_.stop();
     received_.clear();
     failAll(Rigctl::IoError);
-    const int pause = pause_.next();
-    // Said once per loss, not once per attempt.
-    if (state_ != State::Retrying)
-        qCInfo(lcStation).noquote()
-            << "rig daemon" << host_ + u':' + QString::number(port_)
-            << "not reachable:" << socket_.errorString() << "- next try in" << pause / 1000 << "s";
-    retryTimer_.setInterval(pause);
+    const QString line = pause_.fail(QStringLiteral("rig daemon ") + HostPortText(host_, port_),
+                                     socket_.errorString());
+    if (!line.isEmpty())
+        qCInfo(lcStation).noquote() << line;
+    retryTimer_.setInterval(pause_.current());
     retryTimer_.start();
     setState(State::Retrying);
 }
@@ -162,7 +161,7 @@ void RigRelay::finish(const QByteArray& answer)
                 qCWarning(lcStation) << "rig daemon's \\dump_state has an unknown layout";
             pause_.reset();
             qCInfo(lcStation).noquote()
-                << "rig daemon" << host_ + u':' + QString::number(port_) << "connected";
+                << "rig daemon" << HostPortText(host_, port_) << "connected";
             setState(State::Connected);
         } else if (r.command.is("set_ptt")) {
             qCInfo(lcStation).noquote() << "rig daemon answered the unkey with" << answer.trimmed();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RigctlServer.h"
 
+#include "HostPort.h"
 #include "RigRelay.h"
 #include "StationLog.h"
 
@@ -79,7 +80,7 @@ void RigctlServer::releaseHeld(QTcpSocket* socket)
 
 QString RigctlServer::peerText(const QTcpSocket* socket)
 {
-    return socket->peerAddress().toString() + u':' + QString::number(socket->peerPort());
+    return HostPortText(socket->peerAddress(), socket->peerPort());
 }
 
 void RigctlServer::setReading(const StatusRecord& record)

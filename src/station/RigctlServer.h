@@ -48,6 +48,7 @@ public:
     bool isListening() const { return server_.isListening(); }
     quint16 serverPort() const { return server_.serverPort(); }
     QString errorString() const { return server_.errorString(); }
+    QAbstractSocket::SocketError serverError() const { return server_.serverError(); }
 
     // A client's \chk_vfo and \dump_state wait this long for a rig daemon
     // that is still being reached, before the meter-only answers go.

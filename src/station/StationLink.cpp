@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StationLink.h"
 
+#include "ListenAddress.h"
 #include "RigRelay.h"
 #include "StationLinkSettings.h"
 #include "StationLog.h"
-
-#include <QHostAddress>
-
-namespace {
-}
 
 StationLink::StationLink(QObject* parent) : QObject(parent)
 {
@@ -101,21 +97,21 @@ void StationLink::applySettings(SettingsStore& store)
 
 void StationLink::listenNow()
 {
-    const auto e = ParseHostPort(listenText_);
+    const auto e = ParseListen(listenText_);
     if (!e)
         return;
-    const QHostAddress address =
-        e->host == u"localhost" ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(e->host);
-    if (server_.listen(address, e->port)) {
+    if (server_.listen(ListenAddress(e->host), e->port)) {
         listenError_.clear();
         listenRetry_.stop();
-        qCInfo(lcStation).noquote() << "listening for Hamlib clients on" << listenText_;
+        listenPause_.reset();
+        qCInfo(lcStation).noquote() << "listening for Hamlib clients on" << HostPortText(*e);
     } else {
-        const QString error = server_.errorString();
-        listenError_ =
-            error.contains(u"in use", Qt::CaseInsensitive) ? QStringLiteral("port in use") : error;
+        listenError_ = ListenFailureText(*e, server_.serverError(), server_.errorString());
         // Whoever holds the port may let it go: try again, less and less often.
-        listenRetry_.start(listenPause_.next());
+        const QString line = listenPause_.fail(QStringLiteral("station link"), listenError_);
+        if (!line.isEmpty())
+            qCWarning(lcStation).noquote() << line;
+        listenRetry_.start(listenPause_.current());
     }
     updateStatus();
 }
@@ -162,8 +158,7 @@ QString StationLink::statusText() const
     if (!enabled_)
         return QStringLiteral("Station link: off");
     if (!server_.isListening())
-        return QStringLiteral("Station link: can't listen on %1 (%2)")
-            .arg(listenText_, listenError_);
+        return QStringLiteral("Station link: ") + listenError_;
     QString rig;
     if (!relay_) {
         rig = QStringLiteral("meter only");
@@ -181,8 +176,9 @@ QString StationLink::statusText() const
         }
     }
     const int n = server_.clientCount();
+    const auto listen = ParseListen(listenText_);
     QString text = QStringLiteral("Station link %1: %2, %3 client%4")
-                       .arg(listenText_, rig)
+                       .arg(listen ? HostPortText(*listen) : listenText_, rig)
                        .arg(n)
                        .arg(n == 1 ? QString() : QStringLiteral("s"));
     if (protection_.latched()) {

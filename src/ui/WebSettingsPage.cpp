@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WebSettingsPage.h"
 
+#include "PageAddress.h"
 #include "WebSettings.h"
 
 #include <QCheckBox>
@@ -62,7 +63,7 @@ WebSettingsPage::WebSettingsPage(SettingsStore& store, QWidget* parent)
 
 QString WebSettingsPage::pageAddress() const
 {
-    return WebSettings::PageAddress(listen_->text(), token_);
+    return PageAddress(listen_->text(), token_);
 }
 
 void WebSettingsPage::showAddress()

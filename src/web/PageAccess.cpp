@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PageAccess.h"
 
+#include "Loopback.h"
+
 namespace {
 bool IsDigits(QByteArrayView s)
 {
@@ -25,14 +27,7 @@ std::optional<std::pair<QByteArray, QByteArray>> SplitHost(const QByteArray& hos
 
 bool IsLoopbackName(const QByteArray& name)
 {
-    if (name == "localhost" || name == "[::1]")
-        return true;
-    const QByteArrayList parts = name.split('.');
-    if (parts.size() != 4 || parts[0] != "127")
-        return false;
-    return std::all_of(parts.begin(), parts.end(), [](const QByteArray& p) {
-        return IsDigits(p) && p.size() <= 3 && p.toInt() <= 255;
-    });
+    return IsLoopbackName(QString::fromLatin1(name));
 }
 
 bool HostAllowed(const QByteArray& host, const PageRules& rules)
@@ -68,10 +63,10 @@ Decision Refuse(int status, const char* why, bool authorised = false)
 }
 } // namespace
 
-bool IsLoopbackHost(const QByteArray& host)
+std::optional<QByteArray> HostName(const QByteArray& host)
 {
     const auto split = SplitHost(host);
-    return split && IsLoopbackName(split->first);
+    return split ? std::optional(split->first) : std::nullopt;
 }
 
 Decision Decide(const HttpRequest& r, const PageRules& rules)

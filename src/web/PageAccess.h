@@ -42,5 +42,6 @@ inline QByteArray TokenCookieName(quint16 port)
     return "vossbridge_token_" + QByteArray::number(port);
 }
 
-// "localhost", "[::1]" or four numbers 127.x.x.x, with or without a port.
-bool IsLoopbackHost(const QByteArray& host);
+// The name of a Host field's "name:port", "[v6]:port" or "name", in lower
+// case; nothing when what follows the name is not a port.
+std::optional<QByteArray> HostName(const QByteArray& host);

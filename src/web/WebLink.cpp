@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WebLink.h"
 
+#include "ListenAddress.h"
+#include "Loopback.h"
 #include "MeterReading.h"
 #include "MeterWindowSettings.h"
+#include "PageAddress.h"
 #include "ReadingTexts.h"
 #include "SettingsStore.h"
 #include "WebLog.h"
@@ -19,20 +22,13 @@ QString AlarmCaption(qint32 alarmSetting)
     const AlarmStep* step = AlarmStepFor(alarmSetting);
     return step ? QString::fromLatin1(step->caption) : QString();
 }
-
-QHostAddress ListenAddress(const QString& host)
-{
-    if (host == u"localhost")
-        return QHostAddress(QHostAddress::LocalHost);
-    // "::" is every address, IPv4 as well.
-    const QHostAddress a(host);
-    return a == QHostAddress(QHostAddress::AnyIPv6) ? QHostAddress(QHostAddress::Any) : a;
-}
 } // namespace
 
 WebLink::WebLink(QObject* parent) : QObject(parent)
 {
     clock_.start();
+    listenRetry_.setSingleShot(true);
+    connect(&listenRetry_, &QTimer::timeout, this, &WebLink::listenNow);
     rateTimer_.setSingleShot(true);
     connect(&rateTimer_, &QTimer::timeout, this, &WebLink::sendState);
     server_.setStateProvider([this] { return stateJson(); });
@@ -53,6 +49,8 @@ void WebLink::applySettings(SettingsStore& store)
 {
     using namespace WebSettings;
     server_.close();
+    listenRetry_.stop();
+    listenPause_.reset();
     problem_.clear();
     enabled_ = Enabled.read(store);
     commands_ = Commands.read(store);
@@ -64,29 +62,42 @@ void WebLink::applySettings(SettingsStore& store)
         Q_EMIT statusChanged();
         return;
     }
-    const Endpoint e = *ParseListen(listenText_);
-    const QHostAddress address = ListenAddress(e.host);
-    server_.setToken(address.isLoopback() ? QByteArray() : EnsureToken(store).toUtf8());
+    const HostPort e = *ParseListen(listenText_);
+    server_.setToken(IsLoopback(ListenAddress(e.host)) ? QByteArray()
+                                                       : EnsureToken(store).toUtf8());
     server_.setCommandsEnabled(commands_);
     QByteArrayList names;
     for (const QString& n : Names.read(store).split(u',', Qt::SkipEmptyParts))
         if (!n.trimmed().isEmpty())
             names.append(n.trimmed().toLower().toUtf8());
     server_.setUserNames(names);
-    if (!server_.listen(address, e.port)) {
-        problem_ = QStringLiteral("can't listen on %1: %2").arg(listenText_, server_.errorText());
-        qCWarning(lcWeb).noquote() << problem_;
-    } else {
-        qCInfo(lcWeb).noquote() << "serving the page on" << address.toString() << server_.port()
-                                << (address.isLoopback() ? "without token" : "with the token")
+    listenNow();
+}
+
+void WebLink::listenNow()
+{
+    const HostPort e = *ParseListen(listenText_);
+    const QHostAddress address = ListenAddress(e.host);
+    if (server_.listen(address, e.port)) {
+        problem_.clear();
+        listenPause_.reset();
+        qCInfo(lcWeb).noquote() << "serving the page on" << HostPortText(address, server_.port())
+                                << (IsLoopback(address) ? "without token" : "with the token")
                                 << "commands" << commands_;
+    } else {
+        problem_ = ListenFailureText(e, server_.serverError(), server_.errorText());
+        // As the station link does: whoever holds the port may let it go.
+        const QString line = listenPause_.fail(QStringLiteral("web page"), problem_);
+        if (!line.isEmpty())
+            qCWarning(lcWeb).noquote() << line;
+        listenRetry_.start(listenPause_.current());
     }
     Q_EMIT statusChanged();
 }
 
 QString WebLink::address() const
 {
-    return WebSettings::PageAddress(listenText_, {});
+    return PageAddress(listenText_, {});
 }
 
 QString WebLink::statusText() const

@@ -4,6 +4,7 @@
 #include "MaximumHold.h"
 #include "PageMetrics.h"
 #include "PollCycle.h"
+#include "RetryPause.h"
 #include "StatusReply.h"
 #include "WebServer.h"
 
@@ -25,7 +26,8 @@ public:
     explicit WebLink(QObject* parent = nullptr);
 
     // Reads group "Web" (making the token when there is none) and listens
-    // anew, or stops when the page is off.
+    // anew, or stops when the page is off. A port another program holds is
+    // tried again, less and less often, until it is free.
     void applySettings(SettingsStore& store);
     bool isEnabled() const { return enabled_; }
     // "Web page: off", "Web page: http://127.0.0.1:8734/",
@@ -66,6 +68,7 @@ Q_SIGNALS:
     void togglePeakRequested();
 
 private:
+    void listenNow();
     void changed();
     void sendState();
     void sendHistory(QWebSocket* socket);
@@ -75,6 +78,8 @@ private:
     bool commands_ = false;
     QString listenText_;
     QString problem_;
+    QTimer listenRetry_;
+    RetryPause listenPause_;
 
     StatusRecord record_;
     qint32 alarmSetting_ = 0;

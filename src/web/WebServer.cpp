@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WebServer.h"
 
+#include "Loopback.h"
 #include "WebLog.h"
 
 #include <QFile>
@@ -139,11 +140,11 @@ bool WebServer::listen(const QHostAddress& address, quint16 port)
     close();
     inUse_ = false;
     error_.clear();
-    rules_.loopback = address.isLoopback();
+    rules_.loopback = IsLoopback(address);
     ws_.setHandshakeTimeout(std::chrono::milliseconds(limits_.headMs));
     if (!tcp_.listen(address, port)) {
         inUse_ = tcp_.serverError() == QAbstractSocket::AddressInUseError;
-        error_ = inUse_ ? QStringLiteral("in use") : tcp_.errorString();
+        error_ = tcp_.errorString();
         return false;
     }
     rules_.port = tcp_.serverPort();

@@ -50,7 +50,8 @@ public:
     bool isListening() const { return tcp_.isListening(); }
     quint16 port() const { return tcp_.serverPort(); }
     QString errorText() const { return error_; }
-    // "in use" when another program holds the port.
+    QAbstractSocket::SocketError serverError() const { return tcp_.serverError(); }
+    // Another program holds the port.
     bool addressInUse() const { return inUse_; }
 
     void setLimits(const Limits& limits) { limits_ = limits; }

@@ -55,6 +55,21 @@ std::optional<HostPort> ParseHostPort(const QString& text, quint16 defaultPort, 
 
 QString HostPortText(const HostPort& address)
 {
-    const QString host = address.host.contains(u':') ? u'[' + address.host + u']' : address.host;
-    return host + u':' + QString::number(address.port);
+    return HostPortText(address.host, address.port);
+}
+
+QString HostPortText(const QString& host, quint16 port)
+{
+    const bool bracketed = host.startsWith(u'[');
+    const QString shown = host.contains(u':') && !bracketed ? u'[' + host + u']' : host;
+    return shown + u':' + QString::number(port);
+}
+
+QString HostPortText(const QHostAddress& address, quint16 port)
+{
+    // An IPv4 peer of a dual-stack socket reads as ::ffff:a.b.c.d; people
+    // know it by its IPv4 form.
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return HostPortText(isV4 ? QHostAddress(v4).toString() : address.toString(), port);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 #include <optional>
 
@@ -21,5 +22,8 @@ struct HostPort {
 std::optional<HostPort> ParseHostPort(const QString& text, quint16 defaultPort = 0,
                                       QString* problem = nullptr);
 
-// "host:port", with brackets around an IPv6 address.
+// "host:port", with brackets around an IPv6 address ("[::1]:4532"): the
+// one form every log line and status line shows a peer or a listen address in.
 QString HostPortText(const HostPort& address);
+QString HostPortText(const QString& host, quint16 port);
+QString HostPortText(const QHostAddress& address, quint16 port);
