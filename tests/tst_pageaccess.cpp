@@ -1,7 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The page's server: how a request's head is read, and who may have what.
+// The page's server: how a request's head is read, and who may have what;
+// the network's rules it shares with the station link: host:port text,
+// loopback, the retry pause, and a port taken by another program.
+#include "FakeSettingsStore.h"
+#include "HostPort.h"
+#include "ListenAddress.h"
+#include "Loopback.h"
 #include "PageAccess.h"
+#include "RetryPause.h"
+#include "WebLink.h"
 
+#include <QTcpServer>
 #include <QTest>
 
 class TestPageAccess : public QObject {
@@ -11,6 +20,12 @@ private Q_SLOTS:
     void parse();
     void decide_data();
     void decide();
+    void hostPortText_data();
+    void hostPortText();
+    void loopback_data();
+    void loopback();
+    void retrySaidOncePerReason();
+    void takenPortListenedOnceFree();
 };
 
 void TestPageAccess::parse_data()
@@ -123,6 +138,100 @@ void TestPageAccess::decide()
     const Decision d = Decide(*p.request, rules);
     QTEST(int(d.route), "route");
     QTEST(d.route == Route::Refused ? d.status : 200, "status");
+}
+
+void TestPageAccess::hostPortText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown"); // empty: refused
+    QTest::addColumn<QString>("peer");  // as a socket's peer address reads; empty: a name
+    // clang-format off
+    QTest::newRow("IPv4") << "127.0.0.1:4532" << "127.0.0.1:4532" << "127.0.0.1:4532";
+    QTest::newRow("name") << " rig.example:4532 " << "rig.example:4532" << "";
+    QTest::newRow("IPv6 in brackets") << "[::1]:4532" << "[::1]:4532" << "[::1]:4532";
+    QTest::newRow("IPv6 without brackets") << "::1:4532" << "[::1]:4532" << "[::1]:4532";
+    QTest::newRow("IPv4-mapped") << "[::ffff:127.0.0.1]:80" << "[::ffff:127.0.0.1]:80" << "127.0.0.1:80";
+    QTest::newRow("unclosed bracket") << "[::1:4532" << "" << "";
+    QTest::newRow("no port") << "rig.example" << "" << "";
+    // clang-format on
+}
+
+void TestPageAccess::hostPortText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, peer);
+    const auto parsed = ParseHostPort(text);
+    QTEST(parsed ? HostPortText(*parsed) : QString(), "shown");
+    if (!peer.isEmpty())
+        QCOMPARE(HostPortText(QHostAddress(parsed->host), parsed->port), peer);
+}
+
+void TestPageAccess::loopback_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("loopback");
+    QTest::addColumn<bool>("listens"); // a listen address
+    // clang-format off
+    QTest::newRow("127.0.0.1") << "127.0.0.1" << true << true;
+    QTest::newRow("127.45.6.7") << "127.45.6.7" << true << true;
+    QTest::newRow("::1") << "::1" << true << true;
+    QTest::newRow("[::1]") << "[::1]" << true << false;
+    QTest::newRow("::ffff:127.0.0.1") << "::ffff:127.0.0.1" << true << true;
+    QTest::newRow("localhost") << "localhost" << true << true;
+    QTest::newRow("LocalHost") << "LocalHost" << true << false;
+    QTest::newRow(":: (every address)") << "::" << false << true;
+    QTest::newRow("0.0.0.0") << "0.0.0.0" << false << true;
+    QTest::newRow("192.0.2.7") << "192.0.2.7" << false << true;
+    QTest::newRow("::ffff:192.0.2.7") << "::ffff:192.0.2.7" << false << true;
+    QTest::newRow("127.1 shorthand") << "127.1" << false << false;
+    QTest::newRow("127.0.0.256") << "127.0.0.256" << false << false;
+    QTest::newRow("127.0.0.1.evil.example") << "127.0.0.1.evil.example" << false << false;
+    QTest::newRow("[127.0.0.1]") << "[127.0.0.1]" << false << false;
+    QTest::newRow("a name") << "shack" << false << false;
+    // clang-format on
+}
+
+void TestPageAccess::loopback()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, loopback);
+    QCOMPARE(IsLoopbackName(name), loopback);
+    QTEST(IsListenAddress(name), "listens");
+    if (IsListenAddress(name)) // what both servers listen on
+        QCOMPARE(IsLoopback(ListenAddress(name)), loopback);
+}
+
+void TestPageAccess::retrySaidOncePerReason()
+{
+    RetryPause pause;
+    const QString refused = QStringLiteral("Connection refused");
+    QCOMPARE(pause.fail("rig daemon [::1]:4532", refused),
+             QString("rig daemon [::1]:4532: Connection refused; trying again in 1 s"));
+    QCOMPARE(pause.fail("rig daemon [::1]:4532", refused), QString());
+    QCOMPARE(pause.current(), 2000);
+    QCOMPARE(pause.fail("rig daemon [::1]:4532", "timed out"),
+             QString("rig daemon [::1]:4532: timed out; trying again in 4 s"));
+    pause.reset();
+    QCOMPARE(pause.fail("rig daemon [::1]:4532", "timed out"),
+             QString("rig daemon [::1]:4532: timed out; trying again in 1 s"));
+}
+
+void TestPageAccess::takenPortListenedOnceFree()
+{
+    QTcpServer squatter;
+    if (!squatter.listen(QHostAddress::LocalHostIPv6, 0))
+        QSKIP("no IPv6 loopback here");
+    const quint16 port = squatter.serverPort();
+    FakeSettingsStore store;
+    store.values["Web/Enabled"] = "true";
+    store.values["Web/Listen"] = QStringLiteral("[::1]:%1").arg(port);
+    WebLink link;
+    link.applySettings(store);
+    QCOMPARE(link.statusText(),
+             QStringLiteral("Web page: can't listen on [::1]:%1: in use").arg(port));
+    squatter.close();
+    QTRY_COMPARE_WITH_TIMEOUT(link.server().port(), port, 5000);
+    QCOMPARE(link.statusText(), QStringLiteral("Web page: http://[::1]:%1/").arg(port));
 }
 
 QTEST_GUILESS_MAIN(TestPageAccess)
