@@ -441,8 +441,11 @@ void WebServer::webSocketReady()
         auto* pongDeadline = new QTimer(w);
         pongDeadline->setSingleShot(true);
         webSockets_.insert(w, {*admitted, pongDeadline});
-        connect(pongDeadline, &QTimer::timeout, this,
-                [this, w] { dropWebSocket(w, "it does not answer pings"); });
+        // Answers still waiting to go out mean the page is not reading.
+        connect(pongDeadline, &QTimer::timeout, this, [this, w] {
+            dropWebSocket(w, w->bytesToWrite() > 0 ? "not reading, nor answering pings"
+                                                   : "it does not answer pings");
+        });
         connect(w, &QWebSocket::pong, pongDeadline, &QTimer::stop);
         connect(w, &QWebSocket::disconnected, this, [this, w] {
             if (webSockets_.contains(w))
