@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Whatever bytes a client sends, the page's server reads a head or refuses
 // it with a client error, and what Decide() lets through never lacks its
-// loopback host name or its token.
+// loopback host name or its token. The head's end is found the same in any
+// first part of the bytes that holds it, so the server's limit on what it
+// looks at gives one answer however the bytes are split into packets.
 #include "Loopback.h"
 #include "PageAccess.h"
 
@@ -23,6 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const qsizetype length = HeadLength(bytes);
     Check(length == -1 || (length >= 2 && length <= bytes.size()));
+    for (qsizetype cut = 0; cut <= bytes.size(); cut += 1 + cut / 8) {
+        const qsizetype part = HeadLength(bytes.left(cut));
+        Check(length >= 0 && length <= cut ? part == length : part == -1);
+    }
     const ParsedHead parsed = ParseRequestHead(length < 0 ? bytes : bytes.left(length));
     if (!parsed.request) {
         Check(parsed.status == 400 || parsed.status == 501);

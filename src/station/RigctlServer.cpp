@@ -31,6 +31,7 @@ void RigctlServer::close()
     server_.close();
     const QList<QTcpSocket*> sockets = clients_.keys();
     clients_.clear();
+    admission_.clear();
     for (QTcpSocket* s : sockets) {
         s->disconnect(this);
         s->abort();
@@ -89,29 +90,16 @@ void RigctlServer::setReading(const StatusRecord& record)
     reading_ = ReadingOf(record);
 }
 
-void RigctlServer::makeRoom(const QHostAddress& peer)
+bool RigctlServer::makeRoom(const QHostAddress& peer)
 {
-    QTcpSocket* oldest = nullptr;
-    QTcpSocket* oldestOfPeer = nullptr;
-    int waiting = 0, waitingOfPeer = 0;
-    for (auto it = clients_.cbegin(); it != clients_.cend(); ++it) {
-        if (it->proven)
-            continue;
-        ++waiting;
-        if (!oldest || it->serial < clients_[oldest].serial)
-            oldest = it.key();
-        if (it.key()->peerAddress() == peer) {
-            ++waitingOfPeer;
-            if (!oldestOfPeer || it->serial < clients_[oldestOfPeer].serial)
-                oldestOfPeer = it.key();
-        }
-    }
-    // Every program on this machine comes from loopback: they share the
-    // cap of all, not one address's.
-    if (waitingOfPeer >= MaxNewClientsPerAddress && !peer.isLoopback())
-        evict(oldestOfPeer, "makes way for a new client from its address");
-    else if (oldest && (waiting >= MaxNewClients || clients_.size() >= MaxClients))
-        evict(oldest, "makes way for a new client");
+    const ClientAdmission::Verdict verdict = admission_.judge(peer);
+    if (verdict.makesWay)
+        for (auto it = clients_.cbegin(); it != clients_.cend(); ++it)
+            if (it->admitted == *verdict.makesWay) {
+                evict(it.key(), verdict.why);
+                break;
+            }
+    return verdict.admitted;
 }
 
 void RigctlServer::evict(QTcpSocket* socket, const char* why)
@@ -119,7 +107,7 @@ void RigctlServer::evict(QTcpSocket* socket, const char* why)
     qCWarning(lcStation) << "dropped client" << socket->peerAddress() << socket->peerPort() << "-"
                          << why;
     ++refusals_;
-    clients_.remove(socket);
+    admission_.remove(clients_.take(socket).admitted);
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
@@ -129,8 +117,7 @@ void RigctlServer::evict(QTcpSocket* socket, const char* why)
 void RigctlServer::onNewConnection()
 {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        makeRoom(socket->peerAddress());
-        if (clients_.size() >= MaxClients) {
+        if (!makeRoom(socket->peerAddress())) {
             qCWarning(lcStation) << "too many clients; refused" << socket->peerAddress();
             ++refusals_;
             socket->abort();
@@ -143,7 +130,7 @@ void RigctlServer::onNewConnection()
         socket->setReadBufferSize(MaxPendingInput);
         Client client;
         client.since.start();
-        client.serial = ++serial_;
+        client.admitted = admission_.add(socket->peerAddress());
         client.deadline = new QTimer(socket);
         client.deadline->setSingleShot(true);
         client.deadline->start(LineMs);
@@ -174,8 +161,11 @@ void RigctlServer::onNewConnection()
 
 void RigctlServer::onDisconnected(QTcpSocket* socket)
 {
-    if (clients_.remove(socket) == 0)
+    const auto it = clients_.constFind(socket);
+    if (it == clients_.cend())
         return;
+    admission_.remove(it->admitted);
+    clients_.erase(it);
     socket->deleteLater();
     Q_EMIT clientsChanged();
 }
@@ -255,6 +245,7 @@ void RigctlServer::handleLines(QTcpSocket* socket)
         client.input.remove(0, end + 1);
         if (!client.proven) {
             client.proven = true;
+            admission_.prove(client.admitted);
             client.wait = Client::Wait::Line; // so that the next await starts anew
         }
         await(client, Client::Wait::None);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ClientAdmission.h"
 #include "RigRelay.h"
 #include "RigctlProtocol.h"
 
@@ -81,9 +82,9 @@ private:
         bool dropping = false; // going away; nothing more is read
         // \chk_vfo or \dump_state waiting for the rig daemon's own answer.
         std::optional<Rigctl::Command> held;
-        QElapsedTimer since; // connected
-        quint64 serial = 0;  // the older, the lower
-        bool proven = false; // has sent a whole command
+        QElapsedTimer since;  // connected
+        quint64 admitted = 0; // its number in the admission
+        bool proven = false;  // has sent a whole command
         // What the deadline runs for: the first command, a part-read line,
         // answers left unread.
         enum class Wait { None, FirstCommand, Line, Reader };
@@ -92,7 +93,8 @@ private:
     };
 
     void onNewConnection();
-    void makeRoom(const QHostAddress& peer);
+    // A slot for a newcomer from peer, made by letting a silent client go.
+    bool makeRoom(const QHostAddress& peer);
     // Takes what the socket holds, up to what a client may send ahead.
     void take(QTcpSocket* socket, Client& client);
     void await(Client& client, Client::Wait wait);
@@ -120,6 +122,6 @@ private:
     bool keyingRefused_ = false;
     int openingHoldMs_ = DefaultOpeningHoldMs;
     Rigctl::MeterReading reading_;
-    quint64 serial_ = 0;
+    ClientAdmission admission_{{MaxClients, MaxNewClients, MaxNewClientsPerAddress}};
     quint64 refusals_ = 0;
 };

@@ -16,11 +16,11 @@
 // phase has its own deadline, set when the phase begins, never by a byte.
 class WebServer::Connection : public QObject {
 public:
-    enum class Phase { Idle, Head, Body, Held, Answered, Upgrading };
+    enum class Phase { Idle, Head, Body, Held, Answered, Closing, Upgrading };
 
     Connection(QTcpSocket* s, quint64 number, QObject* parent)
         : QObject(parent), socket(s), peer(s->peerAddress()), peerPort(s->peerPort()),
-          serial(number)
+          admitted(number)
     {
         socket->setParent(this);
         deadline.setSingleShot(true);
@@ -36,10 +36,9 @@ public:
     QPointer<QTcpSocket> socket;
     const QHostAddress peer;
     const quint16 peerPort;
-    const quint64 serial; // the older, the lower
+    const quint64 admitted; // its number in the admission
     QTimer deadline;
     Phase phase = Phase::Answered;
-    bool proven = false; // has made an authorised request
     bool closing = false;
 };
 
@@ -128,6 +127,14 @@ WebServer::WebServer(QObject* parent)
 {
     connect(&tcp_, &QTcpServer::newConnection, this, &WebServer::accept);
     connect(&ws_, &QWebSocketServer::newConnection, this, &WebServer::webSocketReady);
+    connect(&pingTimer_, &QTimer::timeout, this, &WebServer::pingWebSockets);
+    setLimits(limits_);
+}
+
+void WebServer::setLimits(const Limits& limits)
+{
+    limits_ = limits;
+    admission_.setCaps({limits.clients, limits.newClients, limits.newClientsPerAddress});
 }
 
 WebServer::~WebServer()
@@ -149,12 +156,14 @@ bool WebServer::listen(const QHostAddress& address, quint16 port)
     }
     rules_.port = tcp_.serverPort();
     rules_.ownNames = OwnNames(address);
+    pingTimer_.start(limits_.pingMs);
     return true;
 }
 
 void WebServer::close()
 {
     tcp_.close();
+    pingTimer_.stop();
     for (Connection* c : std::as_const(httpClients_)) {
         if (c->socket) {
             c->socket->disconnect(this);
@@ -163,61 +172,73 @@ void WebServer::close()
         c->deleteLater();
     }
     httpClients_.clear();
-    for (QWebSocket* w : std::as_const(webSockets_)) {
-        w->disconnect(this);
-        w->abort();
-        w->deleteLater();
+    for (auto it = webSockets_.cbegin(); it != webSockets_.cend(); ++it) {
+        it.key()->disconnect(this);
+        it.key()->abort();
+        it.key()->deleteLater();
     }
     webSockets_.clear();
+    admission_.clear();
 }
 
 void WebServer::broadcast(const QString& message)
 {
-    const QSet<QWebSocket*> sockets = webSockets_; // an abort leaves the set
+    const QList<QWebSocket*> sockets = webSockets_.keys(); // a drop leaves the set
     for (QWebSocket* w : sockets) {
         // A browser that stopped reading gets no growing queue: it is let go
         // and reconnects when it wakes.
         if (w->bytesToWrite() > limits_.backlogBytes) {
-            qCWarning(lcWeb) << "cut off" << w->peerAddress().toString() << ": not reading";
-            ++refusals_;
-            w->abort();
+            dropWebSocket(w, "not reading");
             continue;
         }
         w->sendTextMessage(message);
     }
 }
 
-void WebServer::makeRoom(const QHostAddress& peer)
+void WebServer::pingWebSockets()
 {
-    Connection* oldest = nullptr;
-    Connection* oldestOfPeer = nullptr;
-    int waiting = 0, waitingOfPeer = 0;
-    for (Connection* c : std::as_const(httpClients_)) {
-        if (c->proven)
-            continue;
-        ++waiting;
-        if (!oldest || c->serial < oldest->serial)
-            oldest = c;
-        if (c->peer == peer) {
-            ++waitingOfPeer;
-            if (!oldestOfPeer || c->serial < oldestOfPeer->serial)
-                oldestOfPeer = c;
+    for (auto it = webSockets_.cbegin(); it != webSockets_.cend(); ++it)
+        if (!it->pongDeadline->isActive()) {
+            it->pongDeadline->start(limits_.pongMs);
+            it.key()->ping();
         }
+}
+
+void WebServer::dropWebSocket(QWebSocket* w, const char* why)
+{
+    qCWarning(lcWeb) << "cut off" << w->peerAddress().toString() << ":" << why;
+    ++refusals_;
+    admission_.remove(webSockets_.take(w).admitted);
+    w->disconnect(this);
+    w->abort();
+    w->deleteLater();
+}
+
+bool WebServer::makeRoom(const QHostAddress& peer)
+{
+    const ClientAdmission::Verdict verdict = admission_.judge(peer);
+    if (!verdict.makesWay)
+        return verdict.admitted;
+    const auto leaving =
+        std::find_if(httpClients_.cbegin(), httpClients_.cend(),
+                     [&](const Connection* c) { return c->admitted == *verdict.makesWay; });
+    if (leaving != httpClients_.cend()) {
+        cut(*leaving, verdict.why);
+        return verdict.admitted;
     }
-    // Every program on this machine comes from loopback: they share the
-    // cap of all, not one address's.
-    if (waitingOfPeer >= limits_.newClientsPerAddress && !peer.isLoopback())
-        cut(oldestOfPeer, "makes way for a new client from its address");
-    else if (oldest && (waiting >= limits_.newClients || clientCount() >= limits_.clients))
-        cut(oldest, "makes way for a new client");
+    for (auto it = webSockets_.cbegin(); it != webSockets_.cend(); ++it)
+        if (it->admitted == *verdict.makesWay) {
+            dropWebSocket(it.key(), verdict.why);
+            break;
+        }
+    return verdict.admitted;
 }
 
 void WebServer::accept()
 {
     while (tcp_.hasPendingConnections()) {
         QTcpSocket* socket = tcp_.nextPendingConnection();
-        makeRoom(socket->peerAddress());
-        if (clientCount() >= limits_.clients) {
+        if (!makeRoom(socket->peerAddress())) {
             qCWarning(lcWeb) << "cut off" << socket->peerAddress().toString() << ": already"
                              << limits_.clients << "clients";
             ++refusals_;
@@ -229,14 +250,15 @@ void WebServer::accept()
                                 limits_.sendBufferBytes);
         // What a client sends beyond one request waits in the kernel, not here.
         socket->setReadBufferSize(limits_.headBytes + limits_.bodyBytes + 4);
-        auto* c = new Connection(socket, ++serial_, this);
+        auto* c = new Connection(socket, admission_.add(socket->peerAddress()), this);
         httpClients_.insert(c);
         connect(&c->deadline, &QTimer::timeout, this, [this, c] {
             using P = Connection::Phase;
-            cut(c, c->phase == P::Head   ? "its request head took too long"
-                   : c->phase == P::Body ? "its request body took too long"
-                   : c->phase == P::Held ? "it does not read its answers"
-                                         : "silent too long");
+            cut(c, c->phase == P::Head      ? "its request head took too long"
+                   : c->phase == P::Body    ? "its request body took too long"
+                   : c->phase == P::Held    ? "it does not read its answers"
+                   : c->phase == P::Closing ? "it does not take its last answer"
+                                            : "silent too long");
         });
         connect(socket, &QTcpSocket::readyRead, this, [this, c] { readRequests(c); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, c] {
@@ -262,9 +284,11 @@ void WebServer::cut(Connection* c, const char* why)
     forget(c);
 }
 
-void WebServer::forget(Connection* c)
+void WebServer::forget(Connection* c, bool slotGoesOn)
 {
     if (httpClients_.remove(c)) {
+        if (!slotGoesOn)
+            admission_.remove(c->admitted);
         if (c->socket)
             c->socket->disconnect(this);
         c->deadline.stop();
@@ -277,7 +301,10 @@ void WebServer::answer(Connection* c, int status, const QByteArray& type, const 
 {
     c->socket->write(Response(status, type, body, extra, close));
     if (close) {
+        // Taking the answer is a phase of its own: what is left of the
+        // head's or the body's time must not cut it short.
         c->closing = true;
+        c->enter(Connection::Phase::Closing, limits_.answerMs);
         c->socket->disconnectFromHost();
     }
 }
@@ -301,10 +328,12 @@ void WebServer::readRequests(Connection* c)
         const qint64 available = s->bytesAvailable();
         if (available == 0)
             return c->enter(P::Idle, limits_.idleMs);
-        const QByteArray data = s->peek(limits_.headBytes + 4);
+        // Only the limit's worth is looked at, so a head passes or not
+        // the same however its bytes are split into packets.
+        const QByteArray data = s->peek(limits_.headBytes);
         const qsizetype headLength = HeadLength(data);
         if (headLength < 0) {
-            if (available > limits_.headBytes)
+            if (available >= limits_.headBytes)
                 return refuse(c, 431, "request head over the limit");
             return c->enter(P::Head, limits_.headMs);
         }
@@ -315,7 +344,8 @@ void WebServer::readRequests(Connection* c)
         if (r.contentLength > limits_.bodyBytes)
             return refuse(c, 413, "body over the limit");
         const Decision d = Decide(r, rules_);
-        c->proven = c->proven || d.authorised;
+        if (d.authorised)
+            admission_.prove(c->admitted);
         if (d.route == Route::WebSocket)
             return upgrade(c);
         const bool close = !r.keepAlive || !d.authorised;
@@ -392,21 +422,35 @@ void WebServer::webSocketReady()
 {
     while (ws_.hasPendingConnections()) {
         QWebSocket* w = ws_.nextPendingConnection();
+        std::optional<quint64> admitted;
         for (Connection* c : std::as_const(httpClients_))
             if (c->phase == Connection::Phase::Upgrading && c->peer == w->peerAddress() &&
                 c->peerPort == w->peerPort()) {
                 if (c->socket)
                     c->socket->disconnect(this);
-                forget(c);
+                admitted = c->admitted;
+                forget(c, true);
                 break;
             }
+        if (!admitted)
+            admitted = admission_.add(w->peerAddress());
+        admission_.prove(*admitted);
         w->setParent(this);
         // The page sends nothing; whatever comes is small or cut.
         w->setMaxAllowedIncomingFrameSize(quint64(limits_.bodyBytes));
         w->setMaxAllowedIncomingMessageSize(quint64(limits_.bodyBytes));
-        webSockets_.insert(w);
+        auto* pongDeadline = new QTimer(w);
+        pongDeadline->setSingleShot(true);
+        webSockets_.insert(w, {*admitted, pongDeadline});
+        // Answers still waiting to go out mean the page is not reading.
+        connect(pongDeadline, &QTimer::timeout, this, [this, w] {
+            dropWebSocket(w, w->bytesToWrite() > 0 ? "not reading, nor answering pings"
+                                                   : "it does not answer pings");
+        });
+        connect(w, &QWebSocket::pong, pongDeadline, &QTimer::stop);
         connect(w, &QWebSocket::disconnected, this, [this, w] {
-            webSockets_.remove(w);
+            if (webSockets_.contains(w))
+                admission_.remove(webSockets_.take(w).admitted);
             w->deleteLater();
         });
         Q_EMIT webSocketJoined(w);

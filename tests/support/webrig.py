@@ -149,27 +149,6 @@ def other_token(token):
     return ("A" if token[0] != "A" else "B") + token[1:]
 
 
-def resident_kb(pid):
-    with open("/proc/%d/status" % pid) as f:
-        return next(int(l.split()[1]) for l in f if l.startswith("VmRSS:"))
-
-
-def trickled(port, first, data, pause=1.0):
-    """Sends `first`, then `data` a byte every `pause` seconds: whether the
-    server cut the connection before all was sent, or closed it without a word."""
-    with socket.create_connection(("127.0.0.1", port), timeout=30) as s:
-        try:
-            s.sendall(first)
-            for i in range(len(data)):
-                time.sleep(pause)
-                s.sendall(data[i:i + 1])
-            return s.recv(1) == b""
-        except (ConnectionResetError, BrokenPipeError):
-            return True
-        except socket.timeout:
-            return False
-
-
 class SlowClients(threading.Thread):
     """`count` clients each sending a request head a byte every 2 s, each
     coming back at once when cut off, until stop()."""
