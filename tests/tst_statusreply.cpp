@@ -18,11 +18,14 @@ QString With(int pos, const QString& text)
 
 double Numeric(const StatusRecord& r, const QString& name)
 {
-    const QMap<QString, double> fields{
-        {QStringLiteral("Power"), r.power},           {QStringLiteral("Impedance"), r.impedance},
-        {QStringLiteral("Phase"), r.phase},           {QStringLiteral("AlarmMode"), r.alarmSetting},
-        {QStringLiteral("RangeCode"), r.rangeCode},   {QStringLiteral("PeakFlag"), r.peakFlag},
-        {QStringLiteral("VectorGate"), r.vectorGate}, {QStringLiteral("Swr"), r.swr}};
+    const QMap<QString, double> fields{{QStringLiteral("Power"), r.power},
+                                       {QStringLiteral("Impedance"), r.impedance},
+                                       {QStringLiteral("Phase"), r.phase},
+                                       {QStringLiteral("AlarmSetting"), r.alarmSetting},
+                                       {QStringLiteral("RangeCode"), r.rangeCode},
+                                       {QStringLiteral("PeakFlag"), r.peakFlag},
+                                       {QStringLiteral("VectorGate"), r.vectorGate},
+                                       {QStringLiteral("Swr"), r.swr}};
     return fields.value(name, -999);
 }
 } // namespace
@@ -123,8 +126,8 @@ private Q_SLOTS:
             << 40 << QStringLiteral("1.5 ") << QStringLiteral("Swr") << 1.5;
         QTest::newRow("swr: tab inside")
             << 40 << QStringLiteral("2\t.5") << QStringLiteral("Swr") << 2.5;
-        QTest::newRow("alarm mode 7 kept")
-            << 22 << QStringLiteral("7") << QStringLiteral("AlarmMode") << 7.0;
+        QTest::newRow("alarm setting 7 kept")
+            << 22 << QStringLiteral("7") << QStringLiteral("AlarmSetting") << 7.0;
         QTest::newRow("range code 9 kept")
             << 31 << QStringLiteral("9") << QStringLiteral("RangeCode") << 9.0;
         QTest::newRow("peak flag 2 kept")
@@ -167,6 +170,33 @@ private Q_SLOTS:
         QCOMPARE(r.swr, 0.0);
         QCOMPARE(r.peakFlag, 0.0);
         QCOMPARE(r.meterText, QString(6, u' '));
+    }
+
+    // Every user reads a code that names no range the same way: no full scale.
+    void powerRanges_data()
+    {
+        QTest::addColumn<double>("code");
+        QTest::addColumn<QString>("caption"); // empty: no range
+        QTest::addColumn<double>("fullScale");
+        QTest::addColumn<int>("rank");
+        QTest::newRow("0: 2500 W, highest") << 0.0 << "2500" << 2500.0 << PowerRangeCount;
+        QTest::newRow("1: 250 W") << 1.0 << " 250" << 250.0 << 2;
+        QTest::newRow("2: 25 W, lowest") << 2.0 << "  25" << 25.0 << 1;
+        QTest::newRow("3: none") << 3.0 << "" << 0.0 << 0;
+        QTest::newRow("-1: none") << -1.0 << "" << 0.0 << 0;
+        QTest::newRow("0.5: none") << 0.5 << "" << 0.0 << 0;
+        QTest::newRow("NaN: none") << qQNaN() << "" << 0.0 << 0;
+    }
+    void powerRanges()
+    {
+        QFETCH(double, code);
+        QFETCH(QString, caption);
+        QFETCH(double, fullScale);
+        QFETCH(int, rank);
+        const PowerRange* range = PowerRangeFor(code);
+        QCOMPARE(range ? QString::fromLatin1(range->caption) : QString(), caption);
+        QCOMPARE(range ? range->rank : 0, rank);
+        QCOMPARE(FullScaleWatts(code).value_or(0), fullScale);
     }
 
     void portNumberFromEntry_data()
