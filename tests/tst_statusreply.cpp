@@ -172,33 +172,6 @@ private Q_SLOTS:
         QCOMPARE(r.meterText, QString(6, u' '));
     }
 
-    // Every user reads a code that names no range the same way: no full scale.
-    void powerRanges_data()
-    {
-        QTest::addColumn<double>("code");
-        QTest::addColumn<QString>("caption"); // empty: no range
-        QTest::addColumn<double>("fullScale");
-        QTest::addColumn<int>("rank");
-        QTest::newRow("0: 2500 W, highest") << 0.0 << "2500" << 2500.0 << PowerRangeCount;
-        QTest::newRow("1: 250 W") << 1.0 << " 250" << 250.0 << 2;
-        QTest::newRow("2: 25 W, lowest") << 2.0 << "  25" << 25.0 << 1;
-        QTest::newRow("3: none") << 3.0 << "" << 0.0 << 0;
-        QTest::newRow("-1: none") << -1.0 << "" << 0.0 << 0;
-        QTest::newRow("0.5: none") << 0.5 << "" << 0.0 << 0;
-        QTest::newRow("NaN: none") << qQNaN() << "" << 0.0 << 0;
-    }
-    void powerRanges()
-    {
-        QFETCH(double, code);
-        QFETCH(QString, caption);
-        QFETCH(double, fullScale);
-        QFETCH(int, rank);
-        const PowerRange* range = PowerRangeFor(code);
-        QCOMPARE(range ? QString::fromLatin1(range->caption) : QString(), caption);
-        QCOMPARE(range ? range->rank : 0, rank);
-        QCOMPARE(FullScaleWatts(code).value_or(0), fullScale);
-    }
-
     void portNumberFromEntry_data()
     {
         QTest::addColumn<QString>("entry");
