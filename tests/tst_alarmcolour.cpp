@@ -82,10 +82,11 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&client));
 
         StatusRecord record;
-        qint32 alarmSetting = 0;
+        ReadingState state;
         const auto change = [&](int i) {
             record = Reading(i % 2 ? high : low);
-            RefreshReadings(c, record, alarmSetting, QLocale::c());
+            FollowReading(record, state);
+            ShowReadings(c, record, state, QLocale::c());
             c.alarmButton->repaint();
         };
         // Warm up: the first drawings fill caches that are then reused.

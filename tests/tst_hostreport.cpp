@@ -133,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(rig.c().reportedAlarmBox->text(), QStringLiteral("3"));
         QCOMPARE(rig.c().reportedMeterAlarmBox->text(), QStringLiteral("3"));
         QCOMPARE(rig.c().reportedSwrBox->text(), QStringLiteral("1.2"));
-        // An alarm mode the display ignores still shows; the report keeps the last setting.
+        // An alarm setting the display ignores still shows; the report keeps the last setting.
         QCOMPARE(rig.tick(Reply(u"100"_s, u"0"_s, u"7"_s, u"1.20"_s)).first(),
                  QStringLiteral("34 3 1.2 \"\""));
         QCOMPARE(rig.c().reportedAlarmBox->text(), QStringLiteral("3"));

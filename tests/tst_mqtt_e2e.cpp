@@ -159,6 +159,8 @@ void TstMqttE2e::stateAndValues_data()
                       R"("reactance":null,"alarm_swr":3,"alarm_shown":true})");
     QTest::newRow("alarm off") << 0.0 << 0.0 << 20.0 << 0 << false
                                << QByteArray(R"({"alarm_setting":0,"alarm_swr":null})");
+    QTest::newRow("range code 3: no full scale")
+        << 3.0 << 0.0 << 20.0 << 1 << false << QByteArray(R"({"range":null})");
 }
 
 void TstMqttE2e::stateAndValues()

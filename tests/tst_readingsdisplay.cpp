@@ -9,12 +9,14 @@ struct Readings {
     QWidget client;
     MainControls c = BuildMainControls(&client);
     StatusRecord record;
-    qint32 alarmSetting = 0;
+    ReadingState state;
 
+    // As the run and the window do it, reply by reply.
     void show(const StatusRecord& r, const QLocale& locale = QLocale::c())
     {
         record = r;
-        RefreshReadings(c, record, alarmSetting, locale);
+        FollowReading(record, state);
+        ShowReadings(c, record, state, locale);
     }
     QColor alarmColour() const { return c.alarmButton->faceColour(); }
 };
@@ -206,7 +208,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<double>("power");
         QTest::addColumn<double>("swr");
-        QTest::addColumn<double>("mode");
+        QTest::addColumn<double>("setting");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("state");
         QTest::addColumn<bool>("red");
@@ -227,14 +229,14 @@ private Q_SLOTS:
     {
         QFETCH(double, power);
         QFETCH(double, swr);
-        QFETCH(double, mode);
+        QFETCH(double, setting);
         QFETCH(QString, caption);
         QFETCH(int, state);
         QFETCH(bool, red);
         Readings d;
-        d.show(Record(power, swr, mode));
+        d.show(Record(power, swr, setting));
         QCOMPARE(d.c.alarmSettingLabel->text(), caption);
-        QCOMPARE(d.alarmSetting, state);
+        QCOMPARE(d.state.alarmSetting, state);
         QCOMPARE(d.alarmColour(), red ? AlarmRed : ButtonFace());
     }
 
@@ -251,25 +253,27 @@ private Q_SLOTS:
     // Off and settings the table doesn't know leave the colour as it was.
     void alarmColourKeptWhenNotSet_data()
     {
-        QTest::addColumn<double>("mode");
+        QTest::addColumn<double>("setting");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("state");
         QTest::newRow("1 to 0") << 0.0 << "Off" << 0;
         QTest::newRow("1 to 7") << 7.0 << "1.5" << 1;
         QTest::newRow("1 to 9") << 9.0 << "1.5" << 1;
+        QTest::newRow("1 to -1") << -1.0 << "1.5" << 1;
+        QTest::newRow("1 to 2.5, not a whole setting") << 2.5 << "1.5" << 1;
     }
     void alarmColourKeptWhenNotSet()
     {
-        QFETCH(double, mode);
+        QFETCH(double, setting);
         QFETCH(QString, caption);
         QFETCH(int, state);
         Readings d;
         d.show(Record(100, 2.0, 1));
         QCOMPARE(d.alarmColour(), AlarmRed);
-        d.show(Record(100, 1.0, mode));
+        d.show(Record(100, 1.0, setting));
         QCOMPARE(d.alarmColour(), AlarmRed);
         QCOMPARE(d.c.alarmSettingLabel->text(), caption);
-        QCOMPARE(d.alarmSetting, state);
+        QCOMPARE(d.state.alarmSetting, state);
 
         // A later setting from 1 to 4 sets it again.
         d.show(Record(100, 1.0, 2));

@@ -141,7 +141,8 @@ void TestRecorder::rowFields_data()
     QTest::newRow("power 0, SWR unset") << Reading(0, 0, 1, 0) << 3 << "0,0,50,-10,49.2,8.7,normal,250,2.5";
     QTest::newRow("vector values invalid") << vectorless(Reading(5, 1.2, 1, 0)) << 0 << "5,1.2,,,,,normal,250,off";
     QTest::newRow("range and mode unknown") << odd(Reading(5, 1.2, 1, 0), 5, 3) << 0 << "5,1.2,50,-10,49.2,8.7,,,off";
-    QTest::newRow("alarm state out of range") << Reading(5, 1.2, 1, 0) << 9 << "5,1.2,50,-10,49.2,8.7,normal,250,";
+    QTest::newRow("alarm setting above 4") << Reading(5, 1.2, 1, 0) << 9 << "5,1.2,50,-10,49.2,8.7,normal,250,";
+    QTest::newRow("alarm setting below 0") << Reading(5, 1.2, 1, 0) << -1 << "5,1.2,50,-10,49.2,8.7,normal,250,";
     QTest::newRow("huge and not a number") << Reading(1e300, NAN, 0, 1) << 0 << "1e+300,,50,-10,49.2,8.7,peak,2500,off";
     QTest::newRow("minus zero") << Reading(-0.0, 1.1, 0, 0) << 0 << "0,1.1,50,-10,49.2,8.7,normal,2500,off";
     // clang-format on

@@ -116,12 +116,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<double>("power");
         QTest::addColumn<double>("range");
-        QTest::addColumn<double>("fraction");
+        QTest::addColumn<double>("fraction"); // -1: not known
         QTest::newRow("2500 W full scale") << 2500.0 << 0.0 << 1.0;
         QTest::newRow("250 W, 10 %") << 25.0 << 1.0 << 0.1;
         QTest::newRow("25 W, half") << 12.5 << 2.0 << 0.5;
         QTest::newRow("over full scale held at 1") << 40.0 << 2.0 << 1.0;
-        QTest::newRow("unknown range as 2500 W") << 250.0 << 7.0 << 0.1;
+        QTest::newRow("range code 3: no full scale") << 250.0 << 3.0 << -1.0;
+        QTest::newRow("range code -1: no full scale") << 250.0 << -1.0 << -1.0;
+        QTest::newRow("range code 0.5: no full scale") << 250.0 << 0.5 << -1.0;
     }
     void levels()
     {
@@ -132,10 +134,13 @@ private Q_SLOTS:
         r.power = power;
         r.rangeCode = range;
         r.swr = 1.7;
+        QVERIFY(!MeterLevel("SWR", ReadingOf(r)));
+        r.received = true;
         const MeterReading m = ReadingOf(r);
-        QCOMPARE(*MeterLevel("RFPOWER_METER", m), fraction);
+        QCOMPARE(MeterLevel("RFPOWER_METER", m).value_or(-1), fraction);
         QCOMPARE(*MeterLevel("RFPOWER_METER_WATTS", m), power);
         QCOMPARE(*MeterLevel("SWR", m), 1.7);
+        QVERIFY(IsMeterLevel("RFPOWER_METER") && !IsMeterLevel("RFPOWER"));
         QVERIFY(!MeterLevel("RFPOWER", m));
     }
 

@@ -18,11 +18,14 @@ QString With(int pos, const QString& text)
 
 double Numeric(const StatusRecord& r, const QString& name)
 {
-    const QMap<QString, double> fields{
-        {QStringLiteral("Power"), r.power},           {QStringLiteral("Impedance"), r.impedance},
-        {QStringLiteral("Phase"), r.phase},           {QStringLiteral("AlarmMode"), r.alarmSetting},
-        {QStringLiteral("RangeCode"), r.rangeCode},   {QStringLiteral("PeakFlag"), r.peakFlag},
-        {QStringLiteral("VectorGate"), r.vectorGate}, {QStringLiteral("Swr"), r.swr}};
+    const QMap<QString, double> fields{{QStringLiteral("Power"), r.power},
+                                       {QStringLiteral("Impedance"), r.impedance},
+                                       {QStringLiteral("Phase"), r.phase},
+                                       {QStringLiteral("AlarmSetting"), r.alarmSetting},
+                                       {QStringLiteral("RangeCode"), r.rangeCode},
+                                       {QStringLiteral("PeakFlag"), r.peakFlag},
+                                       {QStringLiteral("VectorGate"), r.vectorGate},
+                                       {QStringLiteral("Swr"), r.swr}};
     return fields.value(name, -999);
 }
 } // namespace
@@ -123,8 +126,8 @@ private Q_SLOTS:
             << 40 << QStringLiteral("1.5 ") << QStringLiteral("Swr") << 1.5;
         QTest::newRow("swr: tab inside")
             << 40 << QStringLiteral("2\t.5") << QStringLiteral("Swr") << 2.5;
-        QTest::newRow("alarm mode 7 kept")
-            << 22 << QStringLiteral("7") << QStringLiteral("AlarmMode") << 7.0;
+        QTest::newRow("alarm setting 7 kept")
+            << 22 << QStringLiteral("7") << QStringLiteral("AlarmSetting") << 7.0;
         QTest::newRow("range code 9 kept")
             << 31 << QStringLiteral("9") << QStringLiteral("RangeCode") << 9.0;
         QTest::newRow("peak flag 2 kept")

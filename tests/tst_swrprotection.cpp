@@ -26,6 +26,8 @@ private Q_SLOTS:
         QTest::newRow("alarm 1 is 1.5") << "alarm" << 1 << 1 << L{1.49, 50, 1.5, 50} << 1;
         QTest::newRow("alarm 4 is 3.0") << "alarm" << 4 << 1 << L{2.9, 50, 3.0, 50} << 1;
         QTest::newRow("alarm off never") << "alarm" << 0 << 1 << L{9.0, 500, 9.0, 500} << -1;
+        QTest::newRow("alarm 5 names no step: never") << "alarm" << 5 << 1 << L{9.0, 500} << -1;
+        QTest::newRow("alarm -1 names no step: never") << "alarm" << -1 << 1 << L{9.0, 500} << -1;
         QTest::newRow("latched: no second trip") << "2" << 0 << 1 << L{3, 50, 1, 50, 3, 50} << 0;
     }
     void trips()

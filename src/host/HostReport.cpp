@@ -1,36 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HostReport.h"
 
+#include "StatusReply.h"
+
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 
-namespace {
-struct Range {
-    const char* caption;
-    int index;
-    double cap; // 0: no cap
-};
-// Captions are four characters wide.
-constexpr std::array<Range, 3> Ranges{{
-    {"2500", 3, 0},
-    {" 250", 2, 250},
-    {"  25", 1, 25},
-}};
-} // namespace
-
 std::optional<PowerReportPlan> PlanPowerReport(double rangeCode, double power)
 {
-    for (std::size_t code = 0; code < Ranges.size(); ++code) {
-        if (rangeCode != static_cast<double>(code))
-            continue;
-        const Range& range = Ranges[code];
-        const double capped = range.cap > 0 && power >= range.cap ? range.cap : power;
-        return PowerReportPlan{QString::fromLatin1(range.caption), range.index,
-                               ReportedPower(capped)};
-    }
-    return std::nullopt;
+    const PowerRange* range = PowerRangeFor(rangeCode);
+    if (!range)
+        return std::nullopt;
+    // The host numbers the ranges from the lowest. It gets at most full scale
+    // in the lower ranges; the highest passes on whatever the meter reads.
+    const bool capped = range->rank < PowerRangeCount && power >= range->fullScaleWatts;
+    return PowerReportPlan{QString::fromLatin1(range->caption), range->rank,
+                           ReportedPower(capped ? range->fullScaleWatts : power)};
 }
 
 double ReportedPower(double power)

@@ -7,8 +7,6 @@
 // Report codes of the host's reportValue.
 inline constexpr int SwrReport = 34;
 inline constexpr int PowerReport = 33;
-// The fixed value of the two SWR buttons.
-inline constexpr double TestButtonSwr = 1.8;
 
 // The power report for the meter's range: the range label's caption, the
 // host's range index and the power capped at the top of the range.
@@ -18,7 +16,8 @@ struct PowerReportPlan {
     double reportedPower = 0;
 };
 
-// Nothing for a range code other than 0 (2500 W), 1 (250 W) or 2 (25 W).
+// Nothing for a range code that names no range (see PowerRangeFor): the
+// host is told no power it could not place on a scale.
 std::optional<PowerReportPlan> PlanPowerReport(double rangeCode, double power);
 
 // The power as the host receives it: a 64-bit count of ten-thousandths,

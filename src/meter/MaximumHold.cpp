@@ -12,9 +12,9 @@ MaximumHold::MaximumHold(Clock clock) : clock_(std::move(clock))
 void MaximumHold::add(double value)
 {
     const qint64 now = clock_();
-    if (!hasValue_ || value >= peak_ || expired(now)) {
-        peak_ = value;
-        peakAt_ = now;
+    if (!hasValue_ || value >= highest_ || expired(now)) {
+        highest_ = value;
+        highestAt_ = now;
     }
     latest_ = value;
     hasValue_ = true;
@@ -22,5 +22,5 @@ void MaximumHold::add(double value)
 
 double MaximumHold::level() const
 {
-    return expired(clock_()) ? latest_ : peak_;
+    return expired(clock_()) ? latest_ : highest_;
 }

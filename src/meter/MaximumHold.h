@@ -25,12 +25,12 @@ public:
     double level() const;
 
 private:
-    bool expired(qint64 now) const { return now - peakAt_ >= holdMs_; }
+    bool expired(qint64 now) const { return now - highestAt_ >= holdMs_; }
 
     Clock clock_;
     int holdMs_ = 2000;
     bool hasValue_ = false;
-    double peak_ = 0;
-    qint64 peakAt_ = 0;
+    double highest_ = 0;
+    qint64 highestAt_ = 0;
     double latest_ = 0;
 };

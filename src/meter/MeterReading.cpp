@@ -21,9 +21,23 @@ const AlarmStep* AlarmStepFor(double setting)
     return &AlarmSteps[static_cast<std::size_t>(setting)];
 }
 
+QString AlarmCaption(double setting)
+{
+    const AlarmStep* step = AlarmStepFor(setting);
+    return step ? QString::fromLatin1(step->caption) : QString();
+}
+
+std::optional<double> AlarmThreshold(double setting)
+{
+    const AlarmStep* step = AlarmStepFor(setting);
+    if (!step || step->off())
+        return std::nullopt;
+    return step->threshold;
+}
+
 bool AlarmSounds(const AlarmStep& step, double power, double swr)
 {
-    return step.threshold > 0 && (!step.needsPower || power > 1) && swr >= step.threshold;
+    return !step.off() && (!step.needsPower || power > 1) && swr >= step.threshold;
 }
 
 void CalcVector(StatusRecord& r)
@@ -38,7 +52,7 @@ void FollowReading(StatusRecord& record, ReadingState& state)
     CalcVector(record);
     if (const AlarmStep* step = AlarmStepFor(record.alarmSetting)) {
         state.alarmSetting = static_cast<qint32>(step - AlarmSteps.data());
-        if (state.alarmSetting != 0)
+        if (!step->off())
             state.alarmShown = AlarmSounds(*step, record.power, record.swr);
     }
 }

@@ -6,7 +6,6 @@
 TickOutcome PollCycle::tick(SerialLink& port, PendingCommands& pending,
                             const AcceptedHandler& onAccepted)
 {
-    port.clearTransmitBuffer();
     if (!port.isOpen())
         return TickOutcome::PortClosed;
     port.clearTransmitBuffer();

@@ -34,3 +34,8 @@ QString SwrText(double value, const QLocale& locale)
         text.remove(zero, locale.zeroDigit().size());
     return text;
 }
+
+QString NoVectorValueText()
+{
+    return QStringLiteral("0.00");
+}

@@ -17,3 +17,6 @@ QString PowerText(double value, const QLocale& locale);
 // "#.00": two digits after the separator, none before it when the whole
 // part is 0 (0 gives ".00", 0.5 gives ".50").
 QString SwrText(double value, const QLocale& locale);
+// What a vector value shows while the meter's gate says it means nothing:
+// "0.00" with a point in every locale, as the window has always shown it.
+QString NoVectorValueText();

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StatusReply.h"
 
-#include <cmath>
-#include <limits>
+#include <array>
 
 bool IsStatusReply(QStringView reply)
 {
@@ -31,13 +30,26 @@ void DecodeStatusReply(QStringView reply, StatusRecord& record)
     record.swr = LeadingNumber(Field(reply, 40, 4));
 }
 
+namespace {
+// By range code.
+constexpr std::array<PowerRange, PowerRangeCount> PowerRanges{{
+    {2500, "2500", 3},
+    {250, " 250", 2},
+    {25, "  25", 1},
+}};
+} // namespace
+
+const PowerRange* PowerRangeFor(double rangeCode)
+{
+    for (std::size_t code = 0; code < PowerRanges.size(); ++code) {
+        if (rangeCode == static_cast<double>(code))
+            return &PowerRanges[code];
+    }
+    return nullptr;
+}
+
 std::optional<double> FullScaleWatts(double rangeCode)
 {
-    if (rangeCode == 0)
-        return 2500;
-    if (rangeCode == 1)
-        return 250;
-    if (rangeCode == 2)
-        return 25;
-    return std::nullopt;
+    const PowerRange* range = PowerRangeFor(rangeCode);
+    return range ? std::optional<double>(range->fullScaleWatts) : std::nullopt;
 }

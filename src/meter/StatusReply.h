@@ -28,7 +28,7 @@ struct StatusRecord {
     double alarmSetting = 0;
     // Six characters the meter sends for display, blanks kept.
     QString meterText;
-    // 0 for 2500 W full scale, 1 for 250 W, 2 for 25 W.
+    // 0 for 2500 W full scale, 1 for 250 W, 2 for 25 W (PowerRangeFor).
     double rangeCode = 0;
     // 1 while the meter reads peak power, 0 for normal.
     double peakFlag = 0;
@@ -40,8 +40,18 @@ struct StatusRecord {
     double reactance = 0;
 };
 
-// Full scale in watts of the meter's range code: 0 gives 2500 W, 1 gives
-// 250 W, 2 gives 25 W; nothing for any other code.
+// One of the meter's three power ranges.
+struct PowerRange {
+    double fullScaleWatts;
+    const char* caption; // as the range label shows it, four characters wide: " 250"
+    int rank;            // 1 for the lowest range up to PowerRangeCount for the highest
+};
+inline constexpr int PowerRangeCount = 3;
+
+// The range a range code names: 0 is 2500 W, 1 is 250 W, 2 is 25 W; none for
+// any other code, which every user treats as a full scale it does not know.
+const PowerRange* PowerRangeFor(double rangeCode);
+// The full scale of that range in watts; nothing for a code that names none.
 std::optional<double> FullScaleWatts(double rangeCode);
 
 // True exactly when the whole read is one status reply: 43 characters that
@@ -50,5 +60,5 @@ bool IsStatusReply(QStringView reply);
 
 // Overwrites every field of the record from an accepted reply, in position
 // order. No further validation: a field of garbage decodes to its leading
-// number or 0. The derived fields are left to the readings display.
+// number or 0. The derived fields are left to FollowReading.
 void DecodeStatusReply(QStringView reply, StatusRecord& record);

@@ -37,7 +37,8 @@ QByteArray StatePayload(const StatusRecord& record, qint32 alarmSetting, bool al
     const auto vectorValue = [vector](double v) {
         return vector ? Number(v) : QJsonValue(QJsonValue::Null);
     };
-    const AlarmStep* step = AlarmStepFor(alarmSetting);
+    const std::optional<double> fullScale = FullScaleWatts(record.rangeCode);
+    const std::optional<double> alarmSwr = AlarmThreshold(alarmSetting);
     QJsonObject o{
         {QStringLiteral("power"), Number(record.power)},
         {QStringLiteral("swr"), Number(record.swr)},
@@ -46,11 +47,13 @@ QByteArray StatePayload(const StatusRecord& record, qint32 alarmSetting, bool al
         {QStringLiteral("resistance"), vectorValue(record.resistance)},
         {QStringLiteral("reactance"), vectorValue(record.reactance)},
         {QStringLiteral("peak"), record.peakFlag == 1},
-        {QStringLiteral("range"), FullScaleWatts(record.rangeCode).value_or(0)},
+        // The full scale in watts, null for a range code that names no range.
+        {QStringLiteral("range"),
+         fullScale ? QJsonValue(*fullScale) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("alarm_setting"), alarmSetting},
         // The SWR the alarm is set to, null while it is off.
         {QStringLiteral("alarm_swr"),
-         step && step->threshold > 0 ? QJsonValue(step->threshold) : QJsonValue(QJsonValue::Null)},
+         alarmSwr ? QJsonValue(*alarmSwr) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("alarm_shown"), alarmShown},
         {QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs)},
     };

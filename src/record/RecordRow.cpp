@@ -48,8 +48,10 @@ QByteArray RecordRow(const QDateTime& time, const StatusRecord& r, qint32 alarmS
     if (const std::optional<double> fullScale = FullScaleWatts(r.rangeCode))
         AppendNumber(row, *fullScale);
     row += ',';
+    // Lower case like the mode column's words, and as every file recorded so
+    // far has it, so that a file appended to across versions reads one way.
     if (const AlarmStep* step = AlarmStepFor(alarmSetting))
-        row += step->threshold > 0 ? step->caption : "off";
+        row += step->off() ? QByteArray("off") : AlarmCaption(alarmSetting).toLatin1();
     row += '\n';
     return row;
 }

@@ -223,22 +223,46 @@ bool AnswerComplete(const Command& command, const QByteArray& answer)
 MeterReading ReadingOf(const StatusRecord& record)
 {
     MeterReading r;
+    if (!record.received)
+        return r;
     r.swr = record.swr;
     r.watts = record.power;
-    r.fraction =
-        std::clamp(record.power / FullScaleWatts(record.rangeCode).value_or(2500), 0.0, 1.0);
+    if (const std::optional<double> fullScale = FullScaleWatts(record.rangeCode))
+        r.fraction = std::clamp(record.power / *fullScale, 0.0, 1.0);
     return r;
+}
+
+namespace {
+using LevelField = std::optional<double> MeterReading::*;
+struct NamedLevel {
+    const char* name;
+    LevelField field;
+};
+constexpr std::array<NamedLevel, 3> MeterLevelNames{{
+    {"SWR", &MeterReading::swr},
+    {"RFPOWER_METER", &MeterReading::fraction},
+    {"RFPOWER_METER_WATTS", &MeterReading::watts},
+}};
+
+LevelField FieldOf(const QByteArray& name)
+{
+    for (const NamedLevel& level : MeterLevelNames) {
+        if (name == level.name)
+            return level.field;
+    }
+    return nullptr;
+}
+} // namespace
+
+bool IsMeterLevel(const QByteArray& name)
+{
+    return FieldOf(name) != nullptr;
 }
 
 std::optional<double> MeterLevel(const QByteArray& name, const MeterReading& reading)
 {
-    if (name == "SWR")
-        return reading.swr;
-    if (name == "RFPOWER_METER")
-        return reading.fraction;
-    if (name == "RFPOWER_METER_WATTS")
-        return reading.watts;
-    return std::nullopt;
+    const LevelField field = FieldOf(name);
+    return field ? reading.*field : std::nullopt;
 }
 
 QByteArray MeterOnlyDumpState()

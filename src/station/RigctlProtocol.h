@@ -76,15 +76,20 @@ QByteArray ValuesAnswer(const Command& command, const QList<QByteArray>& labelle
 // the "RPRT n" record, or every value line of a successful default-form get.
 bool AnswerComplete(const Command& command, const QByteArray& answer);
 
-// The meter's readings as Hamlib levels.
+// The meter's readings as Hamlib levels; none known before the first reading.
 struct MeterReading {
-    double swr = 0;
-    double watts = 0;
-    // Power as a fraction of the range's full scale, 0..1.
-    double fraction = 0;
+    std::optional<double> swr;
+    std::optional<double> watts;
+    // Power as a fraction of the range's full scale, 0..1; unknown, like the
+    // full scale, while the meter sends a range code that names no range.
+    std::optional<double> fraction;
 };
 MeterReading ReadingOf(const StatusRecord& record);
-// The value of a meter level by its Hamlib name, nothing for another level.
+// Whether the meter answers this Hamlib level itself (SWR, RFPOWER_METER,
+// RFPOWER_METER_WATTS) rather than the rig.
+bool IsMeterLevel(const QByteArray& name);
+// The value of a meter level by its Hamlib name; nothing for another level
+// or for one not known now.
 std::optional<double> MeterLevel(const QByteArray& name, const MeterReading& reading);
 
 // A \dump_state for a rig that can only read the meter's three levels,

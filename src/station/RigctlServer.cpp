@@ -86,7 +86,6 @@ QString RigctlServer::peerText(const QTcpSocket* socket)
 
 void RigctlServer::setReading(const StatusRecord& record)
 {
-    haveReading_ = record.received;
     reading_ = ReadingOf(record);
 }
 
@@ -314,13 +313,12 @@ bool RigctlServer::handleLine(QTcpSocket* socket, Client& client, const QByteArr
         answerOpening(socket, client, command);
         return !client.dropping;
     }
-    if (command.is("get_level")) {
-        if (const auto value = MeterLevel(command.args.back(), reading_)) {
-            reply(socket, client,
-                  haveReading_ ? ValuesAnswer(command, {{}}, {QByteArray::number(*value, 'f', 6)})
-                               : ErrorAnswer(command, NotAvailable));
-            return !client.dropping;
-        }
+    if (command.is("get_level") && IsMeterLevel(command.args.back())) {
+        const auto value = MeterLevel(command.args.back(), reading_);
+        reply(socket, client,
+              value ? ValuesAnswer(command, {{}}, {QByteArray::number(*value, 'f', 6)})
+                    : ErrorAnswer(command, NotAvailable));
+        return !client.dropping;
     }
     if (!relay_) {
         reply(socket, client, ErrorAnswer(command, NotAvailable));

@@ -118,7 +118,6 @@ private:
     QTcpServer server_;
     QPointer<RigRelay> relay_;
     QHash<QTcpSocket*, Client> clients_;
-    bool haveReading_ = false;
     bool keyingRefused_ = false;
     int openingHoldMs_ = DefaultOpeningHoldMs;
     Rigctl::MeterReading reading_;

@@ -15,10 +15,7 @@ std::optional<double> SwrProtection::limitFor(qint32 alarmSetting) const
         return settings_.swrLimit;
     // The meter's alarm steps; with its alarm off the operator has said no
     // SWR is too high, so the protection follows that and stays quiet.
-    const AlarmStep* step = AlarmStepFor(alarmSetting);
-    if (!step || step->threshold == 0)
-        return std::nullopt;
-    return step->threshold;
+    return AlarmThreshold(alarmSetting);
 }
 
 bool SwrProtection::feed(const StatusRecord& record, qint32 alarmSetting, const QDateTime& when)

@@ -15,6 +15,9 @@
 
 inline constexpr int TwipsPerPixel = 15;
 
+// The SWR the two test buttons below row E report, whatever their captions say.
+inline constexpr double TestButtonSwr = 1.8;
+
 // A rectangle given in twips, in device-independent pixels.
 constexpr QRect FromTwips(int left, int top, int width, int height)
 {

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <array>
-#include <cmath>
 
 void ShowReadings(const MainControls& c, const StatusRecord& r, const ReadingState& state,
                   const QLocale& locale)
@@ -18,7 +17,7 @@ void ShowReadings(const MainControls& c, const StatusRecord& r, const ReadingSta
             SetBoxText(c.vectorBoxes[i], GeneralNumberText(values[i], locale));
     } else {
         for (ReadingBox* box : c.vectorBoxes)
-            SetBoxText(box, QStringLiteral("0.00"));
+            SetBoxText(box, NoVectorValueText());
     }
 
     if (r.peakFlag == 0) {
@@ -30,9 +29,9 @@ void ShowReadings(const MainControls& c, const StatusRecord& r, const ReadingSta
     }
 
     if (const AlarmStep* step = AlarmStepFor(r.alarmSetting)) {
-        c.alarmSettingLabel->setText(QString::fromLatin1(step->caption));
+        c.alarmSettingLabel->setText(AlarmCaption(r.alarmSetting));
         // Off leaves the button as the last setting coloured it.
-        if (step->threshold > 0)
+        if (!step->off())
             c.alarmButton->setFaceColour(
                 state.alarmShown ? AlarmRed
                                  : QApplication::palette(c.alarmButton).color(QPalette::Button));
@@ -41,13 +40,4 @@ void ShowReadings(const MainControls& c, const StatusRecord& r, const ReadingSta
     c.powerLabel->setText(PowerText(r.power, locale));
     SetBoxText(c.swrBox, SwrText(r.swr, locale));
     c.wattLabel->show();
-}
-
-void RefreshReadings(const MainControls& c, StatusRecord& r, qint32& alarmSetting,
-                     const QLocale& locale)
-{
-    ReadingState state{alarmSetting, c.alarmButton->faceColour() == AlarmRed};
-    FollowReading(r, state);
-    alarmSetting = state.alarmSetting;
-    ShowReadings(c, r, state, locale);
 }

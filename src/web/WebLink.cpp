@@ -16,14 +16,6 @@
 #include <QJsonObject>
 #include <QWebSocket>
 
-namespace {
-QString AlarmCaption(qint32 alarmSetting)
-{
-    const AlarmStep* step = AlarmStepFor(alarmSetting);
-    return step ? QString::fromLatin1(step->caption) : QString();
-}
-} // namespace
-
 WebLink::WebLink(QObject* parent) : QObject(parent)
 {
     clock_.start();
@@ -222,7 +214,7 @@ QByteArray WebLink::stateJson() const
     const StatusRecord& r = record_;
     const bool vector = r.received && VectorValid(r);
     const auto vectorText = [&](double v) {
-        return vector ? GeneralNumberText(v, locale) : QStringLiteral("0.00");
+        return vector ? GeneralNumberText(v, locale) : NoVectorValueText();
     };
     // Derived from the impedance and phase: a tenth of an ohm is all they hold.
     const auto ohmsText = [&](double v) {
