@@ -9,6 +9,8 @@
 #include <csignal>
 
 namespace {
+using Outcome = HostLink::ReportOutcome;
+
 // Links and waits until the attempt has ended.
 void Link(DBusHostLink& link)
 {
@@ -16,7 +18,21 @@ void Link(DBusHostLink& link)
     link.createLink();
     QVERIFY(tried.wait(5000));
 }
+
+// What happens to the host once the reports are out.
+enum class Then { Continues, LinkCleared, HostKilled };
+
+// How many of each outcome, in the enum's order.
+QList<int> Tally(const QSignalSpy& settled)
+{
+    QList<int> counts(4, 0);
+    for (const QList<QVariant>& s : settled)
+        ++counts[static_cast<int>(s.at(0).value<Outcome>())];
+    return counts;
+}
 } // namespace
+
+Q_DECLARE_METATYPE(Then)
 
 class TestDBusHostLink : public QObject {
     Q_OBJECT
@@ -160,6 +176,69 @@ private Q_SLOTS:
         QCOMPARE(link.lastError(), QStringLiteral("org.freedesktop.DBus.Error.NoReply"));
         // Not at the first tick that went unanswered: only after its time.
         QVERIFY2(ticksAtFailure > 2, qPrintable(QString::number(ticksAtFailure)));
+    }
+
+    // Every report handed over settles once. The host is stopped while they
+    // go out, so none is answered before the last is sent.
+    void everyReportSettlesOnce_data()
+    {
+        QTest::addColumn<bool>("hostThere");
+        QTest::addColumn<QStringList>("hostOptions");
+        QTest::addColumn<int>("reports");
+        QTest::addColumn<Then>("then");
+        QTest::addColumn<QList<int>>("tally"); // answered, refused, unanswered, not sent
+        const int cap = DBusHostLink::MaxInFlight;
+        QTest::newRow("answered") << true << QStringList{} << 2 << Then::Continues
+                                  << QList{2, 0, 0, 0};
+        QTest::newRow("answered late") << true << QStringList{"--answer-delay", "300"} << 2
+                                       << Then::Continues << QList{2, 0, 0, 0};
+        QTest::newRow("refused, the next lost with the link")
+            << true << QStringList{"--fail-reports"} << 2 << Then::Continues << QList{0, 1, 1, 0};
+        QTest::newRow("never answered")
+            << true << QStringList{"--hang"} << 2 << Then::Continues << QList{0, 0, 2, 0};
+        QTest::newRow("link cleared")
+            << true << QStringList{} << 2 << Then::LinkCleared << QList{0, 0, 2, 0};
+        QTest::newRow("host killed")
+            << true << QStringList{} << 2 << Then::HostKilled << QList{0, 0, 2, 0};
+        QTest::newRow("no host") << false << QStringList{} << 2 << Then::Continues
+                                 << QList{0, 0, 0, 2};
+        QTest::newRow("over the cap")
+            << true << QStringList{} << cap + 2 << Then::Continues << QList{cap, 0, 0, 2};
+    }
+    void everyReportSettlesOnce()
+    {
+        QFETCH(bool, hostThere);
+        QFETCH(QStringList, hostOptions);
+        QFETCH(int, reports);
+        QFETCH(Then, then);
+        QFETCH(QList<int>, tally);
+        std::unique_ptr<HostProcess> host;
+        if (hostThere) {
+            host = std::make_unique<HostProcess>(hostOptions);
+            QVERIFY(host->waitUntilOnBus());
+        }
+        auto link = std::make_unique<DBusHostLink>();
+        Link(*link);
+        QCOMPARE(link->isLinked(), hostThere);
+        QSignalSpy settled(link.get(), &HostLink::reportSettled);
+        const auto pid = hostThere ? static_cast<pid_t>(host->process().processId()) : 0;
+        if (pid)
+            ::kill(pid, SIGSTOP);
+        for (int i = 0; i < reports; ++i)
+            link->reportValue(33, 3, i, QString());
+        if (then == Then::LinkCleared)
+            link->clear();
+        if (then == Then::HostKilled)
+            host->stop();
+        else if (pid)
+            ::kill(pid, SIGCONT);
+        QTRY_COMPARE_WITH_TIMEOUT(settled.count(), reports, 10000);
+        // Nothing settles twice: not with what comes later, nor when the
+        // link ends.
+        link->collectAnswers();
+        link->clear();
+        link.reset();
+        QCOMPARE(Tally(settled), tally);
     }
 
     void hostExitsAfterItsReports()

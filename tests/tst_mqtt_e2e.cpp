@@ -72,6 +72,43 @@ QJsonObject Json(const QByteArray& payload)
     return QJsonDocument::fromJson(payload).object();
 }
 
+// A link's state topic read back while a reading goes to the link every 50 ms,
+// as the poll tick hands them over: Readings of them, then ticks without one.
+struct TickedReadings {
+    static constexpr int Readings = 60;
+    Rig& rig;
+    MosquittoSubscriber sub;
+    QTimer tick;
+    int ticks = 0;
+    qint64 ms = 0; // how long handing them over took
+
+    TickedReadings(Rig& r, quint16 brokerPort)
+        : rig(r), sub(brokerPort, r.prefix + QStringLiteral("/state"))
+    {
+        QObject::connect(&tick, &QTimer::timeout, [this] {
+            if (++ticks <= Readings)
+                rig.link.updateReading(Reading(ticks), 0, false);
+        });
+    }
+    bool handOver()
+    {
+        QElapsedTimer handingOver;
+        handingOver.start();
+        tick.start(50);
+        const bool all = QTest::qWaitFor([this] { return ticks >= Readings; }, 60000);
+        ms = handingOver.elapsed();
+        return all;
+    }
+    int lastPower()
+    {
+        return Json(sub.lastPayload(rig.topic("state")))[QStringLiteral("power")].toInt();
+    }
+    bool lastSeen(int power, int withinMs)
+    {
+        return QTest::qWaitFor([&] { return lastPower() == power; }, withinMs);
+    }
+};
+
 int RunLinkHelper(quint16 port, const QString& prefix)
 {
     FakeSettingsStore store;
@@ -229,30 +266,17 @@ void TstMqttE2e::burstSendsFirstAndLatestOnly()
 void TstMqttE2e::rateCapAtFiftyMsTicks()
 {
     Rig rig(broker_->port(), QStringLiteral("rate"), {QStringLiteral("Rate=5")});
-    MosquittoSubscriber sub(broker_->port(), rig.prefix + QStringLiteral("/state"));
-    QVERIFY(sub.ready());
+    TickedReadings readings(rig, broker_->port());
+    QVERIFY(readings.sub.ready());
     rig.start();
     QVERIFY(rig.connected());
 
     // 5 per second against a reading every 50 ms: the cap holds per second
     // of the run, however late a loaded machine's ticks come.
-    constexpr int Ticks = 60;
-    int ticks = 0;
-    QElapsedTimer handingOver;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (++ticks <= Ticks)
-            rig.link.updateReading(Reading(ticks), 0, false);
-    });
-    handingOver.start();
-    tick.start(50);
-    QVERIFY(QTest::qWaitFor([&] { return ticks >= Ticks; }, 60000));
-    const qint64 ms = handingOver.elapsed();
-    QVERIFY(QTest::qWaitFor(
-        [&] { return Json(sub.lastPayload(rig.topic("state")))[QStringLiteral("power")] == Ticks; },
-        5000));
-    const auto sent = sub.on(rig.topic("state")).size();
-    QVERIFY2(sent <= AtRate(5, ms), qPrintable(QString::number(sent)));
+    QVERIFY(readings.handOver());
+    QVERIFY(readings.lastSeen(TickedReadings::Readings, 5000));
+    const auto sent = readings.sub.on(rig.topic("state")).size();
+    QVERIFY2(sent <= AtRate(5, readings.ms), qPrintable(QString::number(sent)));
     QVERIFY2(sent >= 3, qPrintable(QString::number(sent)));
 }
 
@@ -686,35 +710,21 @@ void TstMqttE2e::slowLink()
     // 300 ms each way and 20 KB/s, as a radio link to a distant broker.
     SlowLink slow(broker_->port(), 300, 20000);
     Rig rig(slow.port(), QStringLiteral("slow"), {QStringLiteral("Rate=5")});
-    MosquittoSubscriber sub(broker_->port(), rig.prefix + QStringLiteral("/state"));
-    QVERIFY(sub.ready());
+    TickedReadings readings(rig, broker_->port());
+    QVERIFY(readings.sub.ready());
     rig.start();
     QVERIFY(rig.connected());
 
-    // A reading every 50 ms.
-    constexpr int Ticks = 60;
-    int ticks = 0;
-    QElapsedTimer handingOver;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (++ticks <= Ticks)
-            rig.link.updateReading(Reading(ticks), 0, false);
-    });
-    handingOver.start();
-    tick.start(50);
-    QVERIFY(QTest::qWaitFor([&] { return ticks >= Ticks; }, 60000));
-    const qint64 ms = handingOver.elapsed();
+    QVERIFY(readings.handOver());
     // The latest reading wins, and arrives.
-    QVERIFY(QTest::qWaitFor(
-        [&] { return Json(sub.lastPayload(rig.topic("state")))[QStringLiteral("power")] == Ticks; },
-        10000));
+    QVERIFY(readings.lastSeen(TickedReadings::Readings, 10000));
     QList<int> powers;
-    for (const SeenMessage& m : sub.on(rig.topic("state")))
+    for (const SeenMessage& m : readings.sub.on(rig.topic("state")))
         powers << Json(m.payload)[QStringLiteral("power")].toInt();
     QVERIFY2(std::is_sorted(powers.begin(), powers.end()) &&
                  std::adjacent_find(powers.begin(), powers.end()) == powers.end(),
              qPrintable(QString::number(powers.size())));
-    QVERIFY2(powers.size() <= AtRate(5, ms) && powers.size() >= 3,
+    QVERIFY2(powers.size() <= AtRate(5, readings.ms) && powers.size() >= 3,
              qPrintable(QString::number(powers.size())));
 
     // The path dies without a word: the keep-alive notices within two of
@@ -722,21 +732,17 @@ void TstMqttE2e::slowLink()
     // handed over meanwhile wait in the link, never in the tick: a write
     // that blocked on the stalled path would let no tick through.
     slow.stall();
-    ticks = 0;
-    tick.start(50);
+    readings.ticks = 0;
+    readings.tick.start(50);
     QVERIFY(QTest::qWaitFor([&] { return rig.link.client().state() != State::Connected; }, 60000));
-    tick.stop();
-    QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+    readings.tick.stop();
+    QVERIFY2(readings.ticks >= 20, qPrintable(QString::number(readings.ticks)));
     QVERIFY2(rig.link.statusText().contains(QStringLiteral("keep-alive")),
              qPrintable(rig.link.statusText()));
     QVERIFY(rig.connected(20000));
     QCOMPARE(slow.connectionsMade(), 2);
-    rig.link.updateReading(Reading(Ticks + 1), 0, false);
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            return Json(sub.lastPayload(rig.topic("state")))[QStringLiteral("power")] == Ticks + 1;
-        },
-        10000));
+    rig.link.updateReading(Reading(TickedReadings::Readings + 1), 0, false);
+    QVERIFY(readings.lastSeen(TickedReadings::Readings + 1, 10000));
 }
 
 void TstMqttE2e::protectionState()

@@ -8,6 +8,7 @@
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <dbus/dbus.h>
+#include <iterator>
 
 const QString DBusHostLink::ServiceName = QStringLiteral("org.vossbridge.Host1");
 const QString DBusHostLink::ServerPath = QStringLiteral("/org/vossbridge/Host1");
@@ -30,6 +31,9 @@ DBusHostLink::DBusHostLink(const QDBusConnection& bus, QObject* parent)
 
 DBusHostLink::~DBusHostLink()
 {
+    // The link ends with them unanswered; those who count the reports still
+    // hear of each.
+    abandonInFlight();
     if (reports_) {
         dbus_connection_close(reports_);
         dbus_connection_unref(reports_);
@@ -37,6 +41,10 @@ DBusHostLink::~DBusHostLink()
 }
 
 namespace {
+// A call's own timeout: long past the attempt's deadline, so it never races
+// giveUp_. It only frees a call whose answer never comes.
+constexpr int CallReapMs = 30 * DBusHostLink::CallTimeoutMs;
+
 // Whether an introspection answer shows the target interface among the
 // object's own, the children of the outermost node.
 bool HasTargetInterface(const QDBusMessage& reply)
@@ -66,7 +74,7 @@ bool HasTargetInterface(const QDBusMessage& reply)
 
 void DBusHostLink::ask(const QDBusMessage& message, void (DBusHostLink::*next)(const QDBusMessage&))
 {
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, CallTimeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, CallReapMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, next, watcher, attempt = attempt_] {
                 watcher->deleteLater();
@@ -204,7 +212,8 @@ bool DBusHostLink::connectReports()
         return false;
     }
     dbus_connection_set_exit_on_disconnect(reports_, FALSE);
-    inFlight_.clear();
+    // Sent on the connection that is gone: their answers can't come.
+    abandonInFlight();
     return true;
 }
 
@@ -214,6 +223,21 @@ void DBusHostLink::fail(const QString& errorName, const QString& message)
     qCWarning(lcHost).noquote() << "ReportValue failed:" << message;
     clear();
     Q_EMIT failed(message);
+}
+
+void DBusHostLink::settle(ReportOutcome outcome, qsizetype reports)
+{
+    for (qsizetype i = 0; i < reports; ++i)
+        Q_EMIT reportSettled(outcome);
+}
+
+void DBusHostLink::abandonInFlight()
+{
+    // Emptied before anyone hears of it, so a listener that reports again
+    // finds the queue as it is now.
+    const qsizetype abandoned = std::ssize(inFlight_);
+    inFlight_.clear();
+    settle(ReportOutcome::Unanswered, abandoned);
 }
 
 void DBusHostLink::collectAnswers()
@@ -247,11 +271,17 @@ void DBusHostLink::collectAnswers()
                                      [answered](const Call& c) { return c.serial == answered; });
         if (it == inFlight_.end())
             continue;
+        const auto skipped = it - inFlight_.begin();
         inFlight_.erase(inFlight_.begin(), it + 1);
+        settle(ReportOutcome::Unanswered, skipped);
         if (isError) {
+            // The bus answers for a host that left without answering.
+            settle(errorName == QLatin1String(DBUS_ERROR_NO_REPLY) ? ReportOutcome::Unanswered
+                                                                   : ReportOutcome::Refused);
             fail(errorName, errorText);
             return;
         }
+        settle(ReportOutcome::Answered);
     }
     if (!inFlight_.empty() && clock_.elapsed() - inFlight_.front().sentMs >= CallTimeoutMs)
         fail(QStringLiteral(DBUS_ERROR_NO_REPLY),
@@ -261,18 +291,24 @@ void DBusHostLink::collectAnswers()
 void DBusHostLink::reportValue(int code, int index, double value, const QString& text)
 {
     collectAnswers();
-    if (!isLinked() || !reports_)
+    if (!isLinked() || !reports_) {
+        settle(ReportOutcome::NotSent);
         return;
+    }
     if (inFlight() >= MaxInFlight) {
-        if (dropped_++ == 0)
+        if (!toldDropping_)
             qCWarning(lcHost).noquote() << "the host is slow to answer: reports dropped";
+        toldDropping_ = true;
+        settle(ReportOutcome::NotSent);
         return;
     }
     DBusMessage* message =
         dbus_message_new_method_call("org.vossbridge.Host1", targetPathBytes_.constData(),
                                      "org.vossbridge.Host1.Target", "ReportValue");
-    if (!message)
+    if (!message) {
+        settle(ReportOutcome::NotSent);
         return;
+    }
     const dbus_int32_t c = code;
     const dbus_int32_t i = index;
     const QByteArray utf8 = text.toUtf8();
@@ -285,12 +321,13 @@ void DBusHostLink::reportValue(int code, int index, double value, const QString&
     dbus_message_unref(message);
     if (sent)
         inFlight_.push_back({serial, clock_.elapsed()});
+    else
+        settle(ReportOutcome::NotSent);
 }
 
 void DBusHostLink::clear()
 {
     answerCheck_.stop();
-    inFlight_.clear();
     targetPath_.clear();
     targetPathBytes_.clear();
     // An attempt under way would link to the host that just failed.
@@ -299,4 +336,5 @@ void DBusHostLink::clear()
         ++attempt_;
         giveUp_.stop();
     }
+    abandonInFlight();
 }

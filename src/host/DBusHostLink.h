@@ -13,11 +13,13 @@ struct DBusConnection;
 
 // The host link on the D-Bus session bus. Nothing here waits for the host:
 // making the link is a chain of asynchronous calls that gives up after
-// CallTimeoutMs in all, and reports go out without waiting: each on a connection of
-// its own, and its answer is taken when the next report goes out (or by a
-// check every CallTimeoutMs), so a tick costs two writes and at most one
+// CallTimeoutMs in all, and reports go out without waiting, on a connection of
+// their own; a report's answer is taken when the next report goes out (or by
+// a check every CallTimeoutMs), so a tick costs two writes and at most one
 // read, with no wake-up for the answers. A report refused, or unanswered
-// after CallTimeoutMs, empties the link.
+// after CallTimeoutMs, empties the link. Every report handed over settles
+// exactly once (reportSettled), at the latest when the link is cleared or
+// destroyed.
 class DBusHostLink : public HostLink {
     Q_OBJECT
 public:
@@ -44,8 +46,6 @@ public:
     void collectAnswers();
     // Reports sent and not yet answered.
     int inFlight() const { return static_cast<int>(inFlight_.size()); }
-    // Reports dropped because too many waited for answers.
-    qint64 dropped() const { return dropped_; }
 
     // The D-Bus error name of the last failed call, for the log and tests.
     QString lastError() const { return lastError_; }
@@ -68,6 +68,9 @@ private:
     void giveUp();
     bool connectReports();
     void fail(const QString& errorName, const QString& message);
+    // Forgets what waits for answers; each of them settles unanswered.
+    void abandonInFlight();
+    void settle(ReportOutcome outcome, qsizetype reports = 1);
 
     QDBusConnection bus_;
     QDBusServiceWatcher watcher_;
@@ -75,6 +78,8 @@ private:
     // or clear() makes the answers still on their way stale.
     quint64 attempt_ = 0;
     bool linking_ = false;
+    // The one deadline of an attempt to link; the calls' own timeouts lie
+    // far beyond it and never decide.
     QTimer giveUp_;
     QString candidatePath_;
     QString targetPath_;
@@ -83,7 +88,7 @@ private:
     std::deque<Call> inFlight_;
     QElapsedTimer clock_;
     QTimer answerCheck_;
-    qint64 dropped_ = 0;
+    bool toldDropping_ = false;
     QString lastError_;
     bool toldNoHost_ = false;
 };
