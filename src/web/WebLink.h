@@ -24,8 +24,9 @@ class WebLink : public QObject {
 public:
     explicit WebLink(QObject* parent = nullptr);
 
-    // Reads group "Web" (making the token when there is none) and listens
-    // anew, or stops when the page is off.
+    // Reads group "Web" (making the token when there is none) and, where it
+    // differs from what the page is served with, listens anew, or stops
+    // when the page is off. Unchanged settings keep every browser connected.
     void applySettings(SettingsStore& store);
     bool isEnabled() const { return enabled_; }
     // "Web page: off", "Web page: http://127.0.0.1:8734/",
@@ -66,6 +67,19 @@ Q_SIGNALS:
     void togglePeakRequested();
 
 private:
+    // What the server is started with.
+    struct Settings {
+        bool enabled = false;
+        bool commands = false;
+        QString listen;
+        QString names;
+        // Only beyond loopback: the page asks for it there.
+        QString token;
+        bool operator==(const Settings&) const = default;
+    };
+    Settings running_;
+    bool applied_ = false;
+
     void changed();
     void sendState();
     void sendHistory(QWebSocket* socket);
