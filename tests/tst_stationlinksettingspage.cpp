@@ -31,24 +31,27 @@ private Q_SLOTS:
         QTest::newRow("IPv6 listen")
             << QStringList{"[::1]:4534", "rig.local:4532", "ALARM", "2500"} << "";
         QTest::newRow("listen on a name")
-            << QStringList{"example.org:4534", "", "alarm", "5"} << "Listen on";
+            << QStringList{"example.org:4534", "", "alarm", "5"} << "StationLink/Listen";
         QTest::newRow("listen without port")
-            << QStringList{"127.0.0.1", "", "alarm", "5"} << "Listen on";
-        QTest::newRow("port 0") << QStringList{"127.0.0.1:0", "", "alarm", "5"} << "Listen on";
+            << QStringList{"127.0.0.1", "", "alarm", "5"} << "StationLink/Listen";
+        QTest::newRow("port 0") << QStringList{"127.0.0.1:0", "", "alarm", "5"}
+                                << "StationLink/Listen";
         QTest::newRow("port 65536")
-            << QStringList{"127.0.0.1:65536", "", "alarm", "5"} << "Listen on";
+            << QStringList{"127.0.0.1:65536", "", "alarm", "5"} << "StationLink/Listen";
         QTest::newRow("rig port too high")
             << QStringList{"127.0.0.1:4534", "rig:70000", "alarm", "5"}
-            << "Rig daemon: the port must be a number from 1 to 65535";
+            << "StationLink/Rig: \"rig:70000\" is not allowed: host:port with a port from 1 to "
+               "65535";
         QTest::newRow("rig without port")
-            << QStringList{"127.0.0.1:4534", "localhost", "alarm", "5"} << "Rig daemon";
+            << QStringList{"127.0.0.1:4534", "localhost", "alarm", "5"} << "StationLink/Rig";
         QTest::newRow("SWR below 1")
-            << QStringList{"127.0.0.1:4534", "", "0.9", "5"} << "SWR limit";
-        QTest::newRow("SWR word") << QStringList{"127.0.0.1:4534", "", "high", "5"} << "SWR limit";
+            << QStringList{"127.0.0.1:4534", "", "0.9", "5"} << "StationLink/SwrLimit";
+        QTest::newRow("SWR word") << QStringList{"127.0.0.1:4534", "", "high", "5"}
+                                  << "StationLink/SwrLimit";
         QTest::newRow("negative floor")
-            << QStringList{"127.0.0.1:4534", "", "alarm", "-1"} << "Power floor";
+            << QStringList{"127.0.0.1:4534", "", "alarm", "-1"} << "StationLink/PowerFloor";
         QTest::newRow("floor not a number")
-            << QStringList{"127.0.0.1:4534", "", "alarm", "5 W"} << "Power floor";
+            << QStringList{"127.0.0.1:4534", "", "alarm", "5 W"} << "StationLink/PowerFloor";
     }
     void apply()
     {

@@ -76,32 +76,31 @@ void ToolsController::showState(const QString& link, bool on, const QString& tex
         window_.statusPanel()->setLine(link, on ? text : QString());
 }
 
+SettingsDialog* ToolsController::makeSettingsDialog(Links& links, SettingsStore& store,
+                                                    QWidget* parent)
+{
+    auto* dialog = new SettingsDialog(parent);
+    // Each link's own statusChanged updates its line in the status panel.
+    auto* stationPage = new StationLinkSettingsPage(store, dialog);
+    connect(stationPage, &SettingsPage::applied, &links.station(),
+            [&links, &store] { links.station().applySettings(store); });
+    dialog->addPage(stationPage, QStringLiteral("Station programs"));
+    auto* mqttPage = new MqttSettingsPage(store, dialog);
+    connect(mqttPage, &SettingsPage::applied, &links.mqtt(),
+            [&links, &store] { links.mqtt().applySettings(store); });
+    dialog->addPage(mqttPage, QStringLiteral("MQTT"));
+    auto* webPage = new WebSettingsPage(store, dialog);
+    connect(webPage, &SettingsPage::applied, &links.web(),
+            [&links, &store] { links.web().applySettings(store); });
+    dialog->addPage(webPage, QStringLiteral("Web page"));
+    return dialog;
+}
+
 void ToolsController::showSettings()
 {
     if (!settings_) {
-        settings_ = new SettingsDialog(&window_);
+        settings_ = makeSettingsDialog(links_, store_, &window_);
         settings_->setAttribute(Qt::WA_DeleteOnClose);
-        auto* stationPage = new StationLinkSettingsPage(store_, settings_);
-        connect(stationPage, &StationLinkSettingsPage::applied, this, [this] {
-            station().applySettings(store_);
-            showState(QStringLiteral("Station"), station().isEnabled(), station().statusText());
-        });
-        settings_->addPage(stationPage, QStringLiteral("Station programs"),
-                           [stationPage] { return stationPage->apply(); });
-        auto* mqttPage = new MqttSettingsPage(store_, settings_);
-        connect(mqttPage, &MqttSettingsPage::applied, this, [this] {
-            mqtt().applySettings(store_);
-            showState(QStringLiteral("Mqtt"), mqtt().isEnabled(), mqtt().statusText());
-        });
-        settings_->addPage(mqttPage, QStringLiteral("MQTT"),
-                           [mqttPage] { return mqttPage->apply(); });
-        auto* webPage = new WebSettingsPage(store_, settings_);
-        connect(webPage, &WebSettingsPage::applied, this, [this] {
-            links_.web().applySettings(store_);
-            showState(QStringLiteral("Web"), links_.web().isEnabled(), links_.web().statusText());
-        });
-        settings_->addPage(webPage, QStringLiteral("Web page"),
-                           [webPage] { return webPage->apply(); });
     }
     settings_->show();
     settings_->raise();

@@ -29,6 +29,9 @@ public:
     ReadingsRecorder& recorder() { return links_.recorder(); }
 
     void showSettings();
+    // The Settings dialog with a page for each link: a page whose keys
+    // changed has its link take them up, and only that link.
+    static SettingsDialog* makeSettingsDialog(Links& links, SettingsStore& store, QWidget* parent);
     // Tools > Serial Device...: assigns a device to the port the list shows.
     void chooseSerialDevice();
     void showMeterWindow();

@@ -20,34 +20,56 @@ MqttLink::~MqttLink()
     client_.stop(topics_.availability, MqttMessages::Offline);
 }
 
+MqttLink::Settings MqttLink::readSettings(SettingsStore& store)
+{
+    using namespace MqttSettings;
+    Settings s;
+    s.enabled = Enabled.read(store);
+    s.broker = Broker.read(store);
+    s.clientId = ClientId.read(store);
+    s.user = User.read(store);
+    s.password = Password.read(store);
+    s.caFile = CaFile.read(store);
+    s.prefix = Prefix.read(store);
+    s.rate = Rate.read(store);
+    s.discovery = Discovery.read(store);
+    s.commands = Commands.read(store);
+    return s;
+}
+
 void MqttLink::applySettings(SettingsStore& store)
 {
     using namespace MqttSettings;
+    const Settings settings = readSettings(store);
+    // A connection that is retrying keeps retrying on its own.
+    if (running_ == settings)
+        return;
+    running_ = settings;
     client_.stop(topics_.availability, MqttMessages::Offline);
     rateTimer_.stop();
 
-    enabled_ = Enabled.read(store);
+    enabled_ = settings.enabled;
     if (!PrefixProblem(store.read(Group, Prefix.name).trimmed()).isEmpty() &&
         !store.read(Group, Prefix.name).isEmpty())
         qCWarning(lcMqtt) << "the stored topic prefix can't be used; using" << Prefix.defaultValue;
-    prefix_ = Prefix.read(store);
+    prefix_ = settings.prefix;
     topics_ = MqttMessages::Topics(prefix_);
-    minIntervalMs_ = 1000 / Rate.read(store);
-    discovery_ = Discovery.read(store);
-    commands_ = Commands.read(store);
+    minIntervalMs_ = 1000 / settings.rate;
+    discovery_ = settings.discovery;
+    commands_ = settings.commands;
 
     if (!enabled_) {
         Q_EMIT statusChanged();
         return;
     }
-    const HostPort broker = *ParseHostPort(Broker.read(store), DefaultPort);
+    const HostPort broker = *ParseHostPort(settings.broker, DefaultPort);
     MqttClient::Options options;
     options.host = broker.host;
     options.port = broker.port;
-    options.clientId = ClientId.read(store);
-    options.user = User.read(store);
-    options.password = Password.read(store);
-    options.caFile = CaFile.read(store);
+    options.clientId = settings.clientId;
+    options.user = settings.user;
+    options.password = settings.password;
+    options.caFile = settings.caFile;
     options.willTopic = topics_.availability;
     options.willPayload = MqttMessages::Offline;
     qCInfo(lcMqtt) << "publishing under" << prefix_ << "at most" << 1000 / minIntervalMs_

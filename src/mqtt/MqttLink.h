@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <optional>
 
 class SettingsStore;
 
@@ -22,7 +23,9 @@ public:
     // Leaves the broker with "offline" on the availability topic.
     ~MqttLink() override;
 
-    // Reads group "Mqtt" and reconnects, or disconnects when MQTT is off.
+    // Reads group "Mqtt" and, where it differs from what the link runs on,
+    // reconnects, or disconnects when MQTT is off. Unchanged settings keep
+    // the connection: the broker sees no "offline" and no new client.
     void applySettings(SettingsStore& store);
 
     // The latest reading wins: at most Rate state messages a second go out,
@@ -48,6 +51,22 @@ Q_SIGNALS:
     void togglePeakRequested();
 
 private:
+    // Group "Mqtt" as read.
+    struct Settings {
+        bool enabled = false;
+        QString broker;
+        QString clientId;
+        QString user;
+        QString password;
+        QString caFile;
+        QString prefix;
+        int rate = 0;
+        bool discovery = true;
+        bool commands = false;
+        bool operator==(const Settings&) const = default;
+    };
+    static Settings readSettings(SettingsStore& store);
+
     void brokerAccepted();
     void sendReading();
     void publishAvailability();
@@ -55,6 +74,8 @@ private:
     void commandReceived(const QByteArray& topic, const QByteArray& payload);
 
     MqttClient client_;
+    // Nothing until the first applySettings().
+    std::optional<Settings> running_;
     bool enabled_ = false;
     QString prefix_;
     MqttMessages::Topics topics_{QString()};

@@ -39,47 +39,75 @@ inline QString HostName()
     return name.isEmpty() ? QStringLiteral("station") : name;
 }
 
-inline const SettingKey<bool> Enabled{Group, QStringLiteral("Enabled"), false, LowerCaseBool,
-                                      LowerCaseBoolText};
+inline const SettingKey<bool> Enabled{
+    Group,   QStringLiteral("Enabled"),      false, LowerCaseBool, LowerCaseBoolText,
+    nullptr, QStringLiteral("true or false")};
 inline const SettingKey<QString> Broker{
     Group,
     QStringLiteral("Broker"),
     QStringLiteral("localhost:1883"),
     TrimmedText,
     PlainText,
-    [](QString t) { return ParseHostPort(t, DefaultPort).has_value(); }};
+    [](QString t) { return ParseHostPort(t, DefaultPort).has_value(); },
+    QStringLiteral("a host name or address with an optional port from 1 to 65535, as in "
+                   "localhost:1883 or [::1]:1883")};
 inline const SettingKey<QString> ClientId{
     Group,
     QStringLiteral("ClientId"),
     QStringLiteral("vossbridge-") + HostName(),
     TrimmedText,
     PlainText,
-    [](QString t) { return !t.isEmpty() && t.toUtf8().size() <= 65535; }};
-inline const SettingKey<QString> User{Group, QStringLiteral("User"), QString(), TrimmedText,
-                                      PlainText};
+    [](QString t) { return !t.isEmpty() && t.toUtf8().size() <= 65535; },
+    QStringLiteral("a text that is not empty, at most 65535 bytes")};
+inline const SettingKey<QString> User{
+    Group,   QStringLiteral("User"),    QString(), TrimmedText, PlainText,
+    nullptr, QStringLiteral("any text")};
 // Kept as typed: blanks may belong to a password.
 inline const SettingKey<QString> Password{
-    Group, QStringLiteral("Password"), QString(),
-    [](const QString& t) { return std::optional<QString>(t); }, PlainText};
+    Group,
+    QStringLiteral("Password"),
+    QString(),
+    [](const QString& t) { return std::optional<QString>(t); },
+    PlainText,
+    nullptr,
+    QStringLiteral("any text, but only with a user")};
 // A file of certificate authorities; when set, the link speaks TLS.
-inline const SettingKey<QString> CaFile{Group, QStringLiteral("CaFile"), QString(), TrimmedText,
-                                        PlainText};
-inline const SettingKey<QString> Prefix{Group,
-                                        QStringLiteral("Prefix"),
-                                        QStringLiteral("vossbridge/") + HostName(),
-                                        TrimmedText,
-                                        PlainText,
-                                        [](QString t) { return PrefixProblem(t).isEmpty(); }};
+// Any text reads as given: a file that can't be read fails the connection
+// rather than dropping TLS. The settings page checks that it can be read.
+inline const SettingKey<QString> CaFile{
+    Group,
+    QStringLiteral("CaFile"),
+    QString(),
+    TrimmedText,
+    PlainText,
+    nullptr,
+    QStringLiteral("a file of certificate authorities that can be read, or empty for no TLS")};
+inline const SettingKey<QString> Prefix{
+    Group,
+    QStringLiteral("Prefix"),
+    QStringLiteral("vossbridge/") + HostName(),
+    TrimmedText,
+    PlainText,
+    [](QString t) { return PrefixProblem(t).isEmpty(); },
+    QStringLiteral("a topic that is not empty, does not start with / "
+                   "or end with /, without the wildcards # and +, "
+                   "at most 1024 bytes")};
 // State messages per second at most.
 inline constexpr int MinRate = 1;
 inline constexpr int MaxRate = 50;
-inline const SettingKey<int> Rate{Group,       QStringLiteral("Rate"),
-                                  5,           StrictInt,
-                                  IntegerText, [](int n) { return n >= MinRate && n <= MaxRate; }};
+inline const SettingKey<int> Rate{Group,
+                                  QStringLiteral("Rate"),
+                                  5,
+                                  StrictInt,
+                                  IntegerText,
+                                  [](int n) { return n >= MinRate && n <= MaxRate; },
+                                  QStringLiteral("a whole number from 1 to 50")};
 // Home Assistant's discovery messages under homeassistant/.
-inline const SettingKey<bool> Discovery{Group, QStringLiteral("Discovery"), true, LowerCaseBool,
-                                        LowerCaseBoolText};
+inline const SettingKey<bool> Discovery{
+    Group,   QStringLiteral("Discovery"),    true, LowerCaseBool, LowerCaseBoolText,
+    nullptr, QStringLiteral("true or false")};
 // Commands on <prefix>/cmd/alarm and <prefix>/cmd/peak act on the meter.
-inline const SettingKey<bool> Commands{Group, QStringLiteral("Commands"), false, LowerCaseBool,
-                                       LowerCaseBoolText};
+inline const SettingKey<bool> Commands{
+    Group,   QStringLiteral("Commands"),     false, LowerCaseBool, LowerCaseBoolText,
+    nullptr, QStringLiteral("true or false")};
 } // namespace MqttSettings

@@ -11,6 +11,12 @@ inline const QString Group = QStringLiteral("Ports");
 
 inline SettingKey<QString> Device(int portNumber)
 {
-    return {Group, QStringLiteral("Com%1").arg(portNumber), QString(), TrimmedText, PlainText};
+    return {Group,
+            QStringLiteral("Com%1").arg(portNumber),
+            QString(),
+            TrimmedText,
+            PlainText,
+            nullptr,
+            QStringLiteral("a device path, or empty for /dev/ttyS%1").arg(portNumber - 1)};
 }
 } // namespace PortSettings

@@ -18,6 +18,26 @@ template <typename T> struct SettingKey {
     QString (*toText)(T value);
     // Values that convert but make no sense (out of range) read as the default too.
     bool (*sensible)(T value) = nullptr;
+    // What a text must be, in the words of a refusal: "a whole number from 1 to 100".
+    QString allowed = QString();
+
+    // "Group/Name", as a refusal and the command line name the key.
+    QString path() const { return group + u'/' + name; }
+
+    // The value a text gives when it may be stored: it converts and makes sense.
+    std::optional<T> accepted(const QString& text) const
+    {
+        // An empty field is an empty text, not a missing key.
+        const std::optional<T> value = fromText(text.isNull() ? QStringLiteral("") : text);
+        if (!value || (sensible && !sensible(*value)))
+            return std::nullopt;
+        return value;
+    }
+    // Empty when `text` may be stored, else why not, naming the key and the text.
+    QString refusal(const QString& text) const
+    {
+        return accepted(text) ? QString() : RefusalText(path(), text, allowed);
+    }
 
     // The stored value, or `fallback` where the text is missing, does not
     // convert or makes no sense.

@@ -145,3 +145,8 @@ QString PlainText(QString text)
 {
     return text;
 }
+
+QString RefusalText(const QString& path, const QString& text, const QString& allowed)
+{
+    return QStringLiteral("%1: \"%2\" is not allowed: %3").arg(path, text, allowed);
+}

@@ -39,3 +39,7 @@ QString IntegerText(int value);
 QString BoolText(bool value);
 QString LowerCaseBoolText(bool value);
 QString PlainText(QString text);
+
+// Why a text can't be stored under a key: `Mqtt/Rate: "70" is not allowed: a
+// whole number from 1 to 50`.
+QString RefusalText(const QString& path, const QString& text, const QString& allowed);

@@ -22,33 +22,67 @@ inline bool SensibleHeight(float twips)
     return std::isfinite(twips) && twips >= 0 && twips <= FarTwips;
 }
 
+inline const QString PositionAllowed = QStringLiteral("a number of twips from -1000000 to 1000000");
+inline const QString WholeNumber = QStringLiteral("a whole number");
+inline const QString TrueOrFalse = QStringLiteral("True or False");
+inline const QString Int16Allowed = QStringLiteral("a number from -32768 to 32767");
+
 // The window's left and top edge. Their default is where the window stands,
 // which the reader passes in.
-inline const SettingKey<float> PositionLeft{
-    Group, QStringLiteral("Position-Left"), 0, StrictSingle, ShortestDecimal, SensiblePosition};
-inline const SettingKey<float> PositionTop{
-    Group, QStringLiteral("Position-Top"), 0, StrictSingle, ShortestDecimal, SensiblePosition};
+inline const SettingKey<float> PositionLeft{Group,
+                                            QStringLiteral("Position-Left"),
+                                            0,
+                                            StrictSingle,
+                                            ShortestDecimal,
+                                            SensiblePosition,
+                                            PositionAllowed};
+inline const SettingKey<float> PositionTop{Group,
+                                           QStringLiteral("Position-Top"),
+                                           0,
+                                           StrictSingle,
+                                           ShortestDecimal,
+                                           SensiblePosition,
+                                           PositionAllowed};
 // Stored for other programs; nothing here reads them, so any whole number
 // stays as stored.
-inline const SettingKey<int> PowerMode{Group, QStringLiteral("PwrMode"), 0, StrictInt, IntegerText};
-inline const SettingKey<int> Range{Group, QStringLiteral("Range"), 3, StrictInt, IntegerText};
-inline const SettingKey<int> Scale{Group, QStringLiteral("Scale"), 0, StrictInt, IntegerText};
-inline const SettingKey<int> Alarm{Group, QStringLiteral("Alarm"), 0, StrictInt, IntegerText};
+inline const SettingKey<int> PowerMode{
+    Group, QStringLiteral("PwrMode"), 0, StrictInt, IntegerText, nullptr, WholeNumber};
+inline const SettingKey<int> Range{
+    Group, QStringLiteral("Range"), 3, StrictInt, IntegerText, nullptr, WholeNumber};
+inline const SettingKey<int> Scale{
+    Group, QStringLiteral("Scale"), 0, StrictInt, IntegerText, nullptr, WholeNumber};
+inline const SettingKey<int> Alarm{
+    Group, QStringLiteral("Alarm"), 0, StrictInt, IntegerText, nullptr, WholeNumber};
 // The window's height with title bar, menu bar and frame; read leniently.
-inline const SettingKey<float> Height{Group,         QStringLiteral("Height"), 3495,
-                                      LenientSingle, ShortestDecimal,          SensibleHeight};
-inline const SettingKey<bool> SetupStyle{Group, QStringLiteral("mnuSetup"), true, StoredBool,
-                                         BoolText};
-inline const SettingKey<bool> SmallStyle{Group, QStringLiteral("mnuSmall"), false, StoredBool,
-                                         BoolText};
-inline const SettingKey<bool> VectorStyle{Group, QStringLiteral("mnuVector"), false, StoredBool,
-                                          BoolText};
+inline const SettingKey<float> Height{Group,
+                                      QStringLiteral("Height"),
+                                      3495,
+                                      LenientSingle,
+                                      ShortestDecimal,
+                                      SensibleHeight,
+                                      QStringLiteral("a number of twips from 0 to 1000000")};
+inline const SettingKey<bool> SetupStyle{
+    Group, QStringLiteral("mnuSetup"), true, StoredBool, BoolText, nullptr, TrueOrFalse};
+inline const SettingKey<bool> SmallStyle{
+    Group, QStringLiteral("mnuSmall"), false, StoredBool, BoolText, nullptr, TrueOrFalse};
+inline const SettingKey<bool> VectorStyle{
+    Group, QStringLiteral("mnuVector"), false, StoredBool, BoolText, nullptr, TrueOrFalse};
 // Any 16-bit number stays as stored: numbers beyond the listed ports open
 // their [Ports] device or /dev/ttyS<N-1>, and numbers below 1 fail to open
 // like a missing port.
-inline const SettingKey<qint16> PortNumber{Group, QStringLiteral("ComPort"), 5, StrictInt16,
-                                           [](qint16 n) { return QString::number(n); }};
+inline const SettingKey<qint16> PortNumber{Group,
+                                           QStringLiteral("ComPort"),
+                                           5,
+                                           StrictInt16,
+                                           [](qint16 n) { return QString::number(n); },
+                                           nullptr,
+                                           Int16Allowed};
 // The poll period in milliseconds; the window also holds it to its scroll bar's range.
-inline const SettingKey<qint16> PollPeriod{Group, QStringLiteral("Pollrate"), 80, StrictInt16,
-                                           [](qint16 n) { return QString::number(n); }};
+inline const SettingKey<qint16> PollPeriod{Group,
+                                           QStringLiteral("Pollrate"),
+                                           80,
+                                           StrictInt16,
+                                           [](qint16 n) { return QString::number(n); },
+                                           nullptr,
+                                           Int16Allowed};
 } // namespace StartUpSettings

@@ -36,29 +36,61 @@ inline std::optional<QString> SwrLimitText(const QString& text)
     return t;
 }
 
-inline const SettingKey<bool> Enabled{Group, QStringLiteral("Enabled"), false, LowerCaseBool,
-                                      LowerCaseBoolText};
-inline const SettingKey<QString> Listen{Group, QStringLiteral("Listen"),
-                                        QStringLiteral("127.0.0.1:4534"), ListenText, PlainText};
-inline const SettingKey<QString> Rig{Group, QStringLiteral("Rig"), QStringLiteral("localhost:4532"),
-                                     RigText, PlainText};
-inline const SettingKey<bool> Protection{Group, QStringLiteral("Protection"), false, LowerCaseBool,
-                                         LowerCaseBoolText};
-inline const SettingKey<QString> SwrLimit{Group, QStringLiteral("SwrLimit"),
-                                          QStringLiteral("alarm"), SwrLimitText, PlainText};
+inline const QString TrueOrFalse = QStringLiteral("true or false");
+
+inline const SettingKey<bool> Enabled{Group,         QStringLiteral("Enabled"), false,
+                                      LowerCaseBool, LowerCaseBoolText,         nullptr,
+                                      TrueOrFalse};
+inline const SettingKey<QString> Listen{Group,
+                                        QStringLiteral("Listen"),
+                                        QStringLiteral("127.0.0.1:4534"),
+                                        ListenText,
+                                        PlainText,
+                                        nullptr,
+                                        QStringLiteral("localhost or a numeric address with a port "
+                                                       "from 1 to 65535, as in 127.0.0.1:4534 or "
+                                                       "[::1]:4534")};
+inline const SettingKey<QString> Rig{Group,
+                                     QStringLiteral("Rig"),
+                                     QStringLiteral("localhost:4532"),
+                                     RigText,
+                                     PlainText,
+                                     nullptr,
+                                     QStringLiteral("host:port with a port from 1 to 65535, as in "
+                                                    "localhost:4532, or empty for no rig")};
+inline const SettingKey<bool> Protection{
+    Group,      QStringLiteral("Protection"), false, LowerCaseBool, LowerCaseBoolText, nullptr,
+    TrueOrFalse};
+inline const SettingKey<QString> SwrLimit{Group,
+                                          QStringLiteral("SwrLimit"),
+                                          QStringLiteral("alarm"),
+                                          SwrLimitText,
+                                          PlainText,
+                                          nullptr,
+                                          QStringLiteral("alarm, or an SWR from 1 to 100")};
 // While the SWR alarm is latched, refuse every request to key the rig until
 // the operator acknowledges; false lets it through and only logs it.
-inline const SettingKey<bool> HoldUntilAcknowledged{Group, QStringLiteral("HoldUntilAcknowledged"),
-                                                    true, LowerCaseBool, LowerCaseBoolText};
+inline const SettingKey<bool> HoldUntilAcknowledged{Group,
+                                                    QStringLiteral("HoldUntilAcknowledged"),
+                                                    true,
+                                                    LowerCaseBool,
+                                                    LowerCaseBoolText,
+                                                    nullptr,
+                                                    TrueOrFalse};
 // Watts of forward power below which a high SWR is no danger (tuning, idle).
 inline const SettingKey<double> PowerFloor{Group,
                                            QStringLiteral("PowerFloor"),
                                            5,
                                            StrictDouble,
                                            [](double w) { return ShortestDecimal(w); },
-                                           [](double w) { return w >= 0 && w <= 2500; }};
+                                           [](double w) { return w >= 0 && w <= 2500; },
+                                           QStringLiteral("watts from 0 to 2500")};
 // Consecutive accepted replies over the limit before the rig is unkeyed.
-inline const SettingKey<int> Count{Group,       QStringLiteral("Count"),
-                                   2,           StrictInt,
-                                   IntegerText, [](int n) { return n >= 1 && n <= 100; }};
+inline const SettingKey<int> Count{Group,
+                                   QStringLiteral("Count"),
+                                   2,
+                                   StrictInt,
+                                   IntegerText,
+                                   [](int n) { return n >= 1 && n <= 100; },
+                                   QStringLiteral("a whole number from 1 to 100")};
 } // namespace StationLinkSettings

@@ -54,7 +54,12 @@ void StationLink::applySettings(SettingsStore& store)
         p.swrLimit = limit.toDouble();
     p.powerFloor = S::PowerFloor.read(store);
     p.count = S::Count.read(store);
-    protection_.setSettings(p);
+    // New settings start the count of replies over the limit again; the
+    // same ones keep it, so applying them again never lets a streak slip.
+    const SwrProtection::Settings& was = protection_.settings();
+    if (p.enabled != was.enabled || p.swrLimit != was.swrLimit || p.powerFloor != was.powerFloor ||
+        p.count != was.count)
+        protection_.setSettings(p);
     holdUntilAcknowledged_ = S::HoldUntilAcknowledged.read(store);
     server_.setKeyingRefused(protection_.latched() && holdUntilAcknowledged_);
 

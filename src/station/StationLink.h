@@ -24,6 +24,8 @@ public:
 
     // Re-reads group "StationLink": listens anew where the address changed,
     // reconnects where the rig changed, and stops everything when disabled.
+    // What did not change keeps running: the clients, the rig's connection
+    // and the protection's count of replies over the limit.
     void applySettings(SettingsStore& store);
     // After every accepted meter reply, with the alarm setting last shown.
     void updateReading(const StatusRecord& record, qint32 alarmSetting);

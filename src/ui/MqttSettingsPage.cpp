@@ -14,12 +14,11 @@
 #include <QSpinBox>
 
 MqttSettingsPage::MqttSettingsPage(SettingsStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), enabled_(new QCheckBox(tr("Publish to an MQTT broker"))),
+    : SettingsPage(store, parent), enabled_(new QCheckBox(tr("Publish to an MQTT broker"))),
       broker_(new QLineEdit), clientId_(new QLineEdit), user_(new QLineEdit),
       password_(new QLineEdit), caFile_(new QLineEdit), prefix_(new QLineEdit), rate_(new QSpinBox),
       discovery_(new QCheckBox(tr("Home Assistant discovery"))),
-      commands_(new QCheckBox(tr("Accept commands (Alarm, Fast/Slow) from the broker"))),
-      problem_(new QLabel)
+      commands_(new QCheckBox(tr("Accept commands (Alarm, Fast/Slow) from the broker")))
 {
     setObjectName(QStringLiteral("MqttSettingsPage"));
     setWindowTitle(tr("MQTT"));
@@ -38,10 +37,6 @@ MqttSettingsPage::MqttSettingsPage(SettingsStore& store, QWidget* parent)
     rate_->setSuffix(tr(" per second"));
     discovery_->setObjectName(QStringLiteral("Discovery"));
     commands_->setObjectName(QStringLiteral("Commands"));
-    problem_->setObjectName(QStringLiteral("Problem"));
-    problem_->setStyleSheet(QStringLiteral("color: red"));
-    problem_->setWordWrap(true);
-    problem_->hide();
 
     auto* browse = new QPushButton(tr("Browse..."));
     connect(browse, &QPushButton::clicked, this, [this] {
@@ -65,66 +60,46 @@ MqttSettingsPage::MqttSettingsPage(SettingsStore& store, QWidget* parent)
     form->addRow(tr("Readings at most:"), rate_);
     form->addRow(discovery_);
     form->addRow(commands_);
-    form->addRow(problem_);
+    form->addRow(problemLabel());
     load();
 }
 
 void MqttSettingsPage::load()
 {
     using namespace MqttSettings;
-    enabled_->setChecked(Enabled.read(store_));
-    broker_->setText(Broker.read(store_));
-    clientId_->setText(ClientId.read(store_));
-    user_->setText(User.read(store_));
-    password_->setText(Password.read(store_));
-    caFile_->setText(CaFile.read(store_));
-    prefix_->setText(Prefix.read(store_));
-    rate_->setValue(Rate.read(store_));
-    discovery_->setChecked(Discovery.read(store_));
-    commands_->setChecked(Commands.read(store_));
+    SettingsStore& store = settings();
+    enabled_->setChecked(Enabled.read(store));
+    broker_->setText(Broker.read(store));
+    clientId_->setText(ClientId.read(store));
+    user_->setText(User.read(store));
+    password_->setText(Password.read(store));
+    caFile_->setText(CaFile.read(store));
+    prefix_->setText(Prefix.read(store));
+    rate_->setValue(Rate.read(store));
+    discovery_->setChecked(Discovery.read(store));
+    commands_->setChecked(Commands.read(store));
 }
 
-QString MqttSettingsPage::problem() const
-{
-    return problem_->isHidden() ? QString() : problem_->text();
-}
-
-void MqttSettingsPage::showProblem(const QString& text)
-{
-    problem_->setText(text);
-    problem_->setVisible(!text.isEmpty());
-}
-
-bool MqttSettingsPage::apply()
+QList<SettingsPage::Entry> MqttSettingsPage::entries() const
 {
     using namespace MqttSettings;
-    const QString broker = broker_->text().trimmed();
-    const QString clientId = clientId_->text().trimmed();
-    const QString caFile = caFile_->text().trimmed();
-    const QString prefix = prefix_->text().trimmed();
-
-    QString why;
-    QString addressProblem;
-    if (!ParseHostPort(broker, DefaultPort, &addressProblem))
-        why = tr("Broker: %1; give a host name or address with an optional port, as in "
-                 "localhost:1883 or [::1]:1883.")
-                  .arg(addressProblem);
-    else if (clientId.isEmpty())
-        why = tr("The client id is empty.");
-    else if (!caFile.isEmpty() && !QFileInfo(caFile).isReadable())
-        why = tr("The CA file %1 can't be read.").arg(caFile);
-    else if (password_->text().size() > 0 && user_->text().trimmed().isEmpty())
-        why = tr("A password needs a user name.");
-    else
-        why = PrefixProblem(prefix);
-    showProblem(why);
-    if (!why.isEmpty())
-        return false;
-
-    store_.save({Enabled.text(enabled_->isChecked()), Broker.text(broker), ClientId.text(clientId),
-                 User.text(user_->text().trimmed()), Password.text(password_->text()),
-                 CaFile.text(caFile), Prefix.text(prefix), Rate.text(rate_->value()),
-                 Discovery.text(discovery_->isChecked()), Commands.text(commands_->isChecked())});
-    Q_EMIT applied();
-    return true;
+    Entry caFile = entry(caFile_, CaFile, caFile_->text());
+    if (caFile.refusal.isEmpty() && !caFile.text.text.isEmpty() &&
+        !QFileInfo(caFile.text.text).isReadable())
+        caFile.refusal = RefusalText(CaFile.path(), caFile.text.text, CaFile.allowed);
+    Entry password = entry(password_, Password, password_->text());
+    // The password itself never shows.
+    if (!password_->text().isEmpty() && user_->text().trimmed().isEmpty())
+        password.refusal =
+            tr("%1: a password is not allowed without %2").arg(Password.path(), User.path());
+    return {valueEntry(enabled_, Enabled, enabled_->isChecked()),
+            entry(broker_, Broker, broker_->text()),
+            entry(clientId_, ClientId, clientId_->text()),
+            entry(user_, User, user_->text()),
+            password,
+            caFile,
+            entry(prefix_, Prefix, prefix_->text()),
+            valueEntry(rate_, Rate, rate_->value()),
+            valueEntry(discovery_, Discovery, discovery_->isChecked()),
+            valueEntry(commands_, Commands, commands_->isChecked())};
 }

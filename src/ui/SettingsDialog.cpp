@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SettingsDialog.h"
 
+#include "SettingsPage.h"
+
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -25,22 +27,32 @@ SettingsDialog::SettingsDialog(QWidget* parent)
             &SettingsDialog::applyAll);
 }
 
-void SettingsDialog::addPage(QWidget* page, const QString& title, std::function<bool()> apply)
+void SettingsDialog::addPage(SettingsPage* page, const QString& title)
 {
     tabs_->addTab(page, title);
-    pages_.append({page, std::move(apply)});
+    pages_.append(page);
 }
 
 bool SettingsDialog::applyAll()
 {
-    bool all = true;
-    for (const Page& page : pages_) {
-        if (!page.apply()) {
-            // Show the first page that refused, with its reason.
-            if (all)
-                tabs_->setCurrentWidget(page.widget);
-            all = false;
+    // Every page says what it refuses before any stores: half a dialog
+    // applied would leave the links on settings nobody chose.
+    SettingsPage* refusing = nullptr;
+    problem_.clear();
+    for (SettingsPage* page : pages_) {
+        const QString why = page->check();
+        if (!why.isEmpty() && !refusing) {
+            refusing = page;
+            problem_ = why;
         }
     }
-    return all;
+    if (refusing) {
+        tabs_->setCurrentWidget(refusing);
+        if (QWidget* field = refusing->problemField())
+            field->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    for (SettingsPage* page : pages_)
+        page->store();
+    return true;
 }

@@ -3,30 +3,29 @@
 
 #include <QDialog>
 #include <QList>
-#include <functional>
 
 class QDialogButtonBox;
 class QTabWidget;
+class SettingsPage;
 
 // Tools > Settings...: one page for each addition to the program. OK and
-// Apply write every page's settings, which take effect at once; a page whose
-// values make no sense says why and keeps the dialog open.
+// Apply first check every page; a value that is refused stores nothing of
+// any page, and the dialog shows which and why. Otherwise each page stores
+// what changed, and only the links behind those pages take it up.
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
     explicit SettingsDialog(QWidget* parent = nullptr);
 
-    // `apply` validates the page and writes it; false when a value makes no sense.
-    void addPage(QWidget* page, const QString& title, std::function<bool()> apply);
-    // True when every page applied.
+    void addPage(SettingsPage* page, const QString& title);
+    // True when every page's values were allowed, and so stored.
     bool applyAll();
+    // The refusal applyAll() showed last, empty when it stored.
+    QString problem() const { return problem_; }
 
 private:
-    struct Page {
-        QWidget* widget;
-        std::function<bool()> apply;
-    };
     QTabWidget* tabs_;
     QDialogButtonBox* buttons_;
-    QList<Page> pages_;
+    QList<SettingsPage*> pages_;
+    QString problem_;
 };

@@ -12,7 +12,7 @@
 namespace S = StationLinkSettings;
 
 StationLinkSettingsPage::StationLinkSettingsPage(SettingsStore& store, QWidget* parent)
-    : QWidget(parent), store_(store)
+    : SettingsPage(store, parent)
 {
     setObjectName(QStringLiteral("StationLinkSettingsPage"));
     setWindowTitle(tr("Station programs"));
@@ -25,14 +25,16 @@ StationLinkSettingsPage::StationLinkSettingsPage(SettingsStore& store, QWidget* 
     protection_ = new QCheckBox(tr("Unkey the rig on high SWR"));
     hold_ = new QCheckBox(tr("Refuse keying until the alarm is acknowledged"));
     hold_->setObjectName(QStringLiteral("HoldUntilAcknowledged"));
+    // Named as their keys, for whoever drives the page.
+    enabled_->setObjectName(QStringLiteral("Enabled"));
+    listen_->setObjectName(QStringLiteral("Listen"));
+    rig_->setObjectName(QStringLiteral("Rig"));
+    protection_->setObjectName(QStringLiteral("Protection"));
     swrLimit_ = new QLineEdit;
     swrLimit_->setToolTip(tr("\"alarm\" for the meter's alarm setting, or an SWR such as 2.0"));
     powerFloor_ = new QLineEdit;
     count_ = new QSpinBox;
     count_->setRange(1, 100);
-    problem_ = new QLabel;
-    problem_->setStyleSheet(QStringLiteral("color: red"));
-    problem_->setWordWrap(true);
 
     auto* form = new QFormLayout(this);
     form->addRow(enabled_);
@@ -43,7 +45,7 @@ StationLinkSettingsPage::StationLinkSettingsPage(SettingsStore& store, QWidget* 
     form->addRow(tr("SWR limit:"), swrLimit_);
     form->addRow(tr("Power floor (W):"), powerFloor_);
     form->addRow(tr("Replies over the limit:"), count_);
-    form->addRow(problem_);
+    form->addRow(problemLabel());
 
     enabled_->setChecked(S::Enabled.read(store));
     listen_->setText(S::Listen.read(store));
@@ -55,45 +57,14 @@ StationLinkSettingsPage::StationLinkSettingsPage(SettingsStore& store, QWidget* 
     count_->setValue(S::Count.read(store));
 }
 
-QString StationLinkSettingsPage::problem() const
+QList<SettingsPage::Entry> StationLinkSettingsPage::entries() const
 {
-    return problem_->text();
-}
-
-bool StationLinkSettingsPage::apply()
-{
-    // An empty field is an empty text, not a missing key.
-    const QString rig =
-        rig_->text().trimmed().isEmpty() ? QString(QLatin1String("")) : rig_->text();
-    QString why;
-    QString listenProblem;
-    QString rigProblem;
-    const std::optional<double> floor = S::PowerFloor.fromText(powerFloor_->text());
-    if (!ParseHostPort(listen_->text(), 0, &listenProblem))
-        why = tr("Listen on: %1; give a numeric address and a port, e.g. 127.0.0.1:4534.")
-                  .arg(listenProblem);
-    else if (!S::Listen.fromText(listen_->text()))
-        why = tr("Listen on: give a numeric address and a port, e.g. 127.0.0.1:4534.");
-    else if (!S::Rig.fromText(rig) && !ParseHostPort(rig, 0, &rigProblem))
-        why = tr("Rig daemon: %1; give host:port, e.g. localhost:4532, or leave it empty.")
-                  .arg(rigProblem);
-    else if (!S::SwrLimit.fromText(swrLimit_->text()))
-        why = tr("SWR limit: \"alarm\" or a number of at least 1.");
-    else if (!floor || !S::PowerFloor.sensible(*floor))
-        why = tr("Power floor: watts from 0 to 2500.");
-    problem_->setText(why);
-    if (!why.isEmpty())
-        return false;
-    store_.save(QList<StoredText>{
-        S::Enabled.text(enabled_->isChecked()),
-        S::Listen.text(*S::Listen.fromText(listen_->text())),
-        S::Rig.text(*S::Rig.fromText(rig)),
-        S::Protection.text(protection_->isChecked()),
-        S::HoldUntilAcknowledged.text(hold_->isChecked()),
-        S::SwrLimit.text(*S::SwrLimit.fromText(swrLimit_->text())),
-        S::PowerFloor.text(*floor),
-        S::Count.text(count_->value()),
-    });
-    Q_EMIT applied();
-    return true;
+    return {valueEntry(enabled_, S::Enabled, enabled_->isChecked()),
+            entry(listen_, S::Listen, listen_->text()),
+            entry(rig_, S::Rig, rig_->text()),
+            valueEntry(protection_, S::Protection, protection_->isChecked()),
+            valueEntry(hold_, S::HoldUntilAcknowledged, hold_->isChecked()),
+            entry(swrLimit_, S::SwrLimit, swrLimit_->text()),
+            entry(powerFloor_, S::PowerFloor, powerFloor_->text()),
+            valueEntry(count_, S::Count, count_->value())};
 }

@@ -14,10 +14,10 @@
 #include <QPushButton>
 
 WebSettingsPage::WebSettingsPage(SettingsStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), token_(WebSettings::EnsureToken(store)),
+    : SettingsPage(store, parent), token_(WebSettings::EnsureToken(store)),
       enabled_(new QCheckBox(tr("Serve the meter to web browsers"))), listen_(new QLineEdit),
       commands_(new QCheckBox(tr("Alarm and Fast/Slow buttons on the page"))),
-      address_(new QLineEdit), problem_(new QLabel)
+      address_(new QLineEdit)
 {
     using namespace WebSettings;
     setObjectName(QStringLiteral("WebSettingsPage"));
@@ -30,10 +30,6 @@ WebSettingsPage::WebSettingsPage(SettingsStore& store, QWidget* parent)
     commands_->setObjectName(QStringLiteral("Commands"));
     address_->setObjectName(QStringLiteral("Address"));
     address_->setReadOnly(true);
-    problem_->setObjectName(QStringLiteral("Problem"));
-    problem_->setStyleSheet(QStringLiteral("color: red"));
-    problem_->setWordWrap(true);
-    problem_->hide();
 
     auto* copy = new QPushButton(tr("Copy"));
     copy->setObjectName(QStringLiteral("Copy"));
@@ -52,11 +48,11 @@ WebSettingsPage::WebSettingsPage(SettingsStore& store, QWidget* parent)
     form->addRow(commands_);
     form->addRow(tr("Token:"), token);
     form->addRow(tr("Page:"), addressRow);
-    form->addRow(problem_);
+    form->addRow(problemLabel());
 
-    enabled_->setChecked(Enabled.read(store_));
-    listen_->setText(Listen.read(store_));
-    commands_->setChecked(Commands.read(store_));
+    enabled_->setChecked(Enabled.read(store));
+    listen_->setText(Listen.read(store));
+    commands_->setChecked(Commands.read(store));
     connect(listen_, &QLineEdit::textChanged, this, &WebSettingsPage::showAddress);
     showAddress();
 }
@@ -71,26 +67,10 @@ void WebSettingsPage::showAddress()
     address_->setText(pageAddress());
 }
 
-QString WebSettingsPage::problem() const
-{
-    return problem_->isHidden() ? QString() : problem_->text();
-}
-
-bool WebSettingsPage::apply()
+QList<SettingsPage::Entry> WebSettingsPage::entries() const
 {
     using namespace WebSettings;
-    const QString listen = listen_->text().trimmed();
-    QString why;
-    if (!ParseListen(listen, &why)) {
-        problem_->setText(tr("Listen on: %1; give a numeric address or localhost and a port, "
-                             "as in 127.0.0.1:8734, 0.0.0.0:8734 or [::]:8734.")
-                              .arg(why.isEmpty() ? tr("not a numeric address") : why));
-        problem_->show();
-        return false;
-    }
-    problem_->hide();
-    store_.save({Enabled.text(enabled_->isChecked()), Listen.text(listen),
-                 Commands.text(commands_->isChecked())});
-    Q_EMIT applied();
-    return true;
+    return {valueEntry(enabled_, Enabled, enabled_->isChecked()),
+            entry(listen_, Listen, listen_->text()),
+            valueEntry(commands_, Commands, commands_->isChecked())};
 }

@@ -40,26 +40,40 @@ WebLink::WebLink(QObject* parent) : QObject(parent)
 void WebLink::applySettings(SettingsStore& store)
 {
     using namespace WebSettings;
+    // The hold needs no new server.
+    const int hold = MeterWindowSettings::PeakHoldMs.read(store);
+    powerHold_.setHoldMs(hold);
+    swrHold_.setHoldMs(hold);
+
+    Settings settings;
+    settings.enabled = Enabled.read(store);
+    settings.commands = Commands.read(store);
+    settings.listen = Listen.read(store);
+    settings.names = Names.read(store);
+    const HostPort e = *ParseListen(settings.listen);
+    if (settings.enabled && !IsLoopback(ListenAddress(e.host)))
+        settings.token = EnsureToken(store);
+    // A page that could not listen tries again now; one that serves keeps its browsers.
+    if (applied_ && settings == running_ && (!settings.enabled || server_.isListening()))
+        return;
+    applied_ = true;
+    running_ = settings;
+
     server_.close();
     listenRetry_.stop();
     listenPause_.reset();
     problem_.clear();
-    enabled_ = Enabled.read(store);
-    commands_ = Commands.read(store);
-    listenText_ = Listen.read(store);
-    const int hold = MeterWindowSettings::PeakHoldMs.read(store);
-    powerHold_.setHoldMs(hold);
-    swrHold_.setHoldMs(hold);
+    enabled_ = settings.enabled;
+    commands_ = settings.commands;
+    listenText_ = settings.listen;
     if (!enabled_) {
         Q_EMIT statusChanged();
         return;
     }
-    const HostPort e = *ParseListen(listenText_);
-    server_.setToken(IsLoopback(ListenAddress(e.host)) ? QByteArray()
-                                                       : EnsureToken(store).toUtf8());
+    server_.setToken(settings.token.toUtf8());
     server_.setCommandsEnabled(commands_);
     QByteArrayList names;
-    for (const QString& n : Names.read(store).split(u',', Qt::SkipEmptyParts))
+    for (const QString& n : settings.names.split(u',', Qt::SkipEmptyParts))
         if (!n.trimmed().isEmpty())
             names.append(n.trimmed().toLower().toUtf8());
     server_.setUserNames(names);

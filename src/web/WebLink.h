@@ -25,9 +25,11 @@ class WebLink : public QObject {
 public:
     explicit WebLink(QObject* parent = nullptr);
 
-    // Reads group "Web" (making the token when there is none) and listens
-    // anew, or stops when the page is off. A port another program holds is
-    // tried again, less and less often, until it is free.
+    // Reads group "Web" (making the token when there is none) and, where it
+    // differs from what the page is served with, listens anew, or stops
+    // when the page is off. Unchanged settings keep every browser connected.
+    // A port another program holds is tried again, less and less often,
+    // until it is free.
     void applySettings(SettingsStore& store);
     bool isEnabled() const { return enabled_; }
     // "Web page: off", "Web page: http://127.0.0.1:8734/",
@@ -69,6 +71,19 @@ Q_SIGNALS:
 
 private:
     void listenNow();
+    // What the server is started with.
+    struct Settings {
+        bool enabled = false;
+        bool commands = false;
+        QString listen;
+        QString names;
+        // Only beyond loopback: the page asks for it there.
+        QString token;
+        bool operator==(const Settings&) const = default;
+    };
+    Settings running_;
+    bool applied_ = false;
+
     void changed();
     void sendState();
     void sendHistory(QWebSocket* socket);
