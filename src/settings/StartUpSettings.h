@@ -48,7 +48,26 @@ inline const SettingKey<bool> VectorStyle{Group, QStringLiteral("mnuVector"), fa
 // like a missing port.
 inline const SettingKey<qint16> PortNumber{Group, QStringLiteral("ComPort"), 5, StrictInt16,
                                            [](qint16 n) { return QString::number(n); }};
-// The poll period in milliseconds; the window also holds it to its scroll bar's range.
+// The poll period in milliseconds; a stored period outside the range the
+// window's scroll bar offers reads as the default.
 inline const SettingKey<qint16> PollPeriod{Group, QStringLiteral("Pollrate"), 80, StrictInt16,
                                            [](qint16 n) { return QString::number(n); }};
+inline constexpr qint16 ShortestPollPeriod = 50;
+inline constexpr qint16 LongestPollPeriod = 5000;
+
+// What the first run stores, the window's position where it stands; only
+// "Position-Left" marks a first run, and its absence resets every key.
+inline QList<StoredText> FirstRunTexts(float leftTwips, float topTwips)
+{
+    return {PositionLeft.text(leftTwips),
+            PositionTop.text(topTwips),
+            PowerMode.text(PowerMode.defaultValue),
+            Height.text(Height.defaultValue),
+            SetupStyle.text(SetupStyle.defaultValue),
+            SmallStyle.text(SmallStyle.defaultValue),
+            VectorStyle.text(VectorStyle.defaultValue),
+            PortNumber.text(PortNumber.defaultValue),
+            PollPeriod.text(PollPeriod.defaultValue),
+            Range.text(Range.defaultValue)};
+}
 } // namespace StartUpSettings
