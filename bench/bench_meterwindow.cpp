@@ -42,7 +42,7 @@ double CpuPerTick(Station& station, Meter mode)
                                 [&station, m = meter.get()](TickOutcome o) {
                                     if (o != TickOutcome::Accepted)
                                         return;
-                                    const StatusRecord& r = station.window->statusRecord();
+                                    const StatusRecord& r = station.window->run().record();
                                     m->showReading(r, static_cast<qint32>(r.alarmSetting), false);
                                 });
         if (mode == Meter::Shown || mode == Meter::ShownMinute) {

@@ -1,59 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's CPU per 50 ms poll tick with MQTT on (publishing at most 5
 // state messages a second to a local mosquitto) against MQTT off, as a
-// ratio. Each tick polls the meter simulator on its pty as the window does.
-#include "FakeSettingsStore.h"
-#include "MeterSimProcess.h"
+// ratio. The program's run polls the meter simulator on its pty.
 #include "MosquittoBroker.h"
-#include "MqttLink.h"
-#include "PollCycle.h"
-#include "PosixSerialLink.h"
+#include "RunCpu.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
+#include <QTest>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 constexpr int Ticks = 100;
 constexpr int Rounds = 3;
 constexpr int PollPeriodMs = 50;
-
-double CpuMicroseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return 1e6 * double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
-
-// CPU of this process per tick over Ticks poll ticks, each accepted reply
-// decoded and handed to the link.
-double CpuPerTick(PosixSerialLink& port, MqttLink& link)
-{
-    PollCycle cycle;
-    PendingCommands pending;
-    StatusRecord record;
-    int ticks = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QEventLoop loop;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (++ticks == Ticks)
-            loop.quit();
-        cycle.tick(port, pending, [&](const QString& reply) {
-            DecodeStatusReply(reply, record);
-            link.updateReading(record, 2, false);
-        });
-    });
-    const double start = CpuMicroseconds();
-    tick.start(PollPeriodMs);
-    // A plain event loop: the ticks alone wake the process.
-    loop.exec();
-    return (CpuMicroseconds() - start) / ticks;
-}
 
 void MqttOnAgainstOff(benchmark::State& state)
 {
@@ -67,39 +27,30 @@ void MqttOnAgainstOff(benchmark::State& state)
     on.values[QStringLiteral("Mqtt/Broker")] = QStringLiteral("127.0.0.1:%1").arg(broker.port());
     on.values[QStringLiteral("Mqtt/Rate")] = QStringLiteral("5");
     FakeSettingsStore off;
-    MeterSimProcess sim({QStringLiteral("-e"), QStringLiteral("sweep on")});
-    const QString device = sim.devicePath();
-    PosixSerialLink port([device](int) { return device; });
-    port.setPortNumber(5);
-    port.setLineSettings(LineSettings{});
-    port.setReadLength(0);
-    if (device.isEmpty() || !port.open()) {
+    SimulatedProgram program(off, PollPeriodMs);
+    if (!program.parts.run.start()) {
         state.SkipWithError("the meter simulator's line did not open");
         return;
     }
+    MeterRun& run = program.parts.run;
+    MqttLink& link = program.parts.links.mqtt();
     for (auto _ : state) {
         double offCpu = 0;
         double onCpu = 0;
+        // Warm-up, not counted: first reads of the line, lazy set-up in Qt.
+        CpuPerTick(run, Ticks);
         // Alternate, so drift in the machine's load falls on both.
-        {
-            // Warm-up, not counted: first reads of the line, lazy set-up in Qt.
-            MqttLink idle;
-            CpuPerTick(port, idle);
-        }
         for (int round = 0; round < Rounds; ++round) {
-            MqttLink offLink;
-            offLink.applySettings(off);
-            offCpu += CpuPerTick(port, offLink);
+            link.applySettings(off);
+            offCpu += CpuPerTick(run, Ticks);
 
-            MqttLink onLink;
-            onLink.applySettings(on);
+            link.applySettings(on);
             if (!QTest::qWaitFor(
-                    [&] { return onLink.client().state() == MqttClient::State::Connected; },
-                    10000)) {
+                    [&] { return link.client().state() == MqttClient::State::Connected; }, 10000)) {
                 state.SkipWithError("no connection to mosquitto");
                 return;
             }
-            onCpu += CpuPerTick(port, onLink);
+            onCpu += CpuPerTick(run, Ticks);
         }
         state.counters["off_us_per_tick"] = offCpu / Rounds;
         state.counters["on_us_per_tick"] = onCpu / Rounds;

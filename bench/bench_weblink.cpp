@@ -1,60 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's CPU per 50 ms poll tick with the web page served to five
-// headless chromium tabs against the page served to none, as a ratio. Each
-// tick polls the meter simulator on its pty as the window does; chromium's
-// own CPU is its own, only this process is counted.
-#include "FakeSettingsStore.h"
-#include "MeterSimProcess.h"
-#include "PollCycle.h"
-#include "PosixSerialLink.h"
-#include "WebLink.h"
+// headless chromium tabs against the page served to none, as a ratio. The
+// program's run polls the meter simulator on its pty; chromium's own CPU is
+// its own, only this process is counted.
+#include "RunCpu.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QTest>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 constexpr int Ticks = 100;
 constexpr int Rounds = 3;
 constexpr int PollPeriodMs = 50;
 constexpr int Tabs = 5;
-
-double CpuMicroseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return 1e6 * double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
-
-double CpuPerTick(PosixSerialLink& port, WebLink& link)
-{
-    PollCycle cycle;
-    PendingCommands pending;
-    StatusRecord record;
-    int ticks = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QEventLoop loop;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (++ticks == Ticks)
-            loop.quit();
-        cycle.tick(port, pending, [&](const QString& reply) {
-            DecodeStatusReply(reply, record);
-            link.updateReading(record, 2, record.swr >= 2);
-        });
-    });
-    const double start = CpuMicroseconds();
-    tick.start(PollPeriodMs);
-    loop.exec();
-    return (CpuMicroseconds() - start) / ticks;
-}
 
 // Tabs of one headless chromium, each showing the page. Headless chromium
 // opens one page from its command line; the others come through its
@@ -98,17 +62,13 @@ private:
 void FiveBrowsersAgainstNone(benchmark::State& state)
 {
     FakeSettingsStore store;
-    MeterSimProcess sim({QStringLiteral("-e"), QStringLiteral("sweep on")});
-    const QString device = sim.devicePath();
-    PosixSerialLink port([device](int) { return device; });
-    port.setPortNumber(5);
-    port.setLineSettings(LineSettings{});
-    port.setReadLength(0);
-    if (device.isEmpty() || !port.open()) {
+    SimulatedProgram program(store, PollPeriodMs);
+    if (!program.parts.run.start()) {
         state.SkipWithError("the meter simulator's line did not open");
         return;
     }
-    WebLink link;
+    MeterRun& run = program.parts.run;
+    WebLink& link = program.parts.links.web();
     // A port that is free now; one taken in between makes the start fail.
     for (int attempt = 0; attempt < 10 && !link.server().isListening(); ++attempt) {
         QTcpServer probe;
@@ -126,9 +86,9 @@ void FiveBrowsersAgainstNone(benchmark::State& state)
     for (auto _ : state) {
         double noneCpu = 0;
         double fiveCpu = 0;
-        CpuPerTick(port, link); // warm-up, not counted
+        CpuPerTick(run, Ticks); // warm-up, not counted
         for (int round = 0; round < Rounds; ++round) {
-            noneCpu += CpuPerTick(port, link);
+            noneCpu += CpuPerTick(run, Ticks);
             {
                 Chromium tabs(link.address(), Tabs);
                 if (!QTest::qWaitFor([&] { return link.server().webSocketCount() == Tabs; },
@@ -136,7 +96,7 @@ void FiveBrowsersAgainstNone(benchmark::State& state)
                     state.SkipWithError("chromium's tabs did not all connect");
                     return;
                 }
-                fiveCpu += CpuPerTick(port, link);
+                fiveCpu += CpuPerTick(run, Ticks);
             }
             if (!QTest::qWaitFor([&] { return link.server().clientCount() == 0; }, 10000)) {
                 state.SkipWithError("chromium's tabs did not leave");

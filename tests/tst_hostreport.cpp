@@ -22,14 +22,14 @@ struct Rig : WindowRig {
         create();
         host.linked = true;
         port.portOpen = true;
-        window->pollTimer().stop();
+        window->run().pausePolling();
     }
     // One tick that reads `reply`; returns that tick's reports.
     QStringList tick(const QString& reply = {})
     {
         host.reports.clear();
         port.reads = {reply};
-        window->pollTick();
+        window->run().pollTick();
         return host.reports;
     }
 };
@@ -197,7 +197,7 @@ private Q_SLOTS:
         QVERIFY(rig.window->windowTitle().contains(QStringLiteral("no host")));
 
         rig.host.failFromCall = -1;
-        rig.window->linkHostAgain();
+        rig.window->run().linkHostAgain();
         QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vossbridge"));
         QCOMPARE(rig.tick(), QStringList({"34 2 1.2 \"\"", "33 1 25 \"\""}));
     }

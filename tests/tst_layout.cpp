@@ -160,10 +160,9 @@ private Q_SLOTS:
         QCOMPARE(items(top[0]), QStringList{"mnuExit=&Exit"});
         QCOMPARE(items(top[1]),
                  QStringList({"mnuSmall=&Small", "mnuVector=&Vector", "mnuSetup=&Setup"}));
-        QCOMPARE(items(top[2]), QStringList({"mnuSerialDevice=Serial &Device...",
-                                             "mnuMeterWindow=&Meter Window",
-                                             "mnuRecord=&Record Readings...",
-                                             "mnuSettings=S&ettings..."}));
+        QCOMPARE(items(top[2]),
+                 QStringList({"mnuSerialDevice=Serial &Device...", "mnuMeterWindow=&Meter Window",
+                              "mnuRecord=&Record Readings...", "mnuSettings=S&ettings..."}));
         QCOMPARE(items(top[3]), QStringList({"mnuIndex=&Index", "mnuAbout=&About"}));
     }
 
@@ -187,7 +186,7 @@ private Q_SLOTS:
             // The list's editor is part of the list.
             QWidget* owner =
                 qobject_cast<QComboBox*>(next->parentWidget()) ? next->parentWidget() : next;
-            if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() &&
+            if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() && next->isVisible() &&
                 !order.contains(owner->objectName()))
                 order << owner->objectName();
             next = next->nextInFocusChain();

@@ -22,8 +22,8 @@ private Q_SLOTS:
     void stateWhenCreated()
     {
         Rig rig;
-        QVERIFY(rig.window->pollTimer().isActive());
-        QCOMPARE(rig.window->pollTimer().interval(), 200);
+        QVERIFY(rig.window->run().isPolling());
+        QCOMPARE(int(rig.window->run().pollPeriod()), 200);
         QComboBox* combo = rig.c().portList;
         QCOMPARE(combo->count(), 16);
         QCOMPARE(combo->itemText(0), QStringLiteral("Com01"));
@@ -56,11 +56,10 @@ private Q_SLOTS:
         QFETCH(int, value);
         Rig rig;
         if (!timerRunningBefore)
-            rig.window->pollTimer().stop();
+            rig.window->run().pausePolling();
         rig.c().pollPeriodBar->setValue(value);
-        QVERIFY(rig.window->pollTimer().isActive());
-        QCOMPARE(rig.window->pollTimer().interval(), value);
-        QCOMPARE(int(rig.window->pollPeriod()), value);
+        QVERIFY(rig.window->run().isPolling());
+        QCOMPARE(int(rig.window->run().pollPeriod()), value);
         QCOMPARE(rig.c().pollPeriodBox->text(), QString::number(value));
         QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/Pollrate=%1").arg(value)});
     }
@@ -73,8 +72,8 @@ private Q_SLOTS:
         rig.showAndActivate();
         QVERIFY(rig.port.portOpen);
         QCOMPARE(rig.c().portList->currentIndex(), 6);
-        QVERIFY(rig.window->pollTimer().isActive());
-        QCOMPARE(rig.window->pollTimer().interval(), 80);
+        QVERIFY(rig.window->run().isPolling());
+        QCOMPARE(int(rig.window->run().pollPeriod()), 80);
         QCOMPARE(rig.c().pollPeriodBox->text(), QStringLiteral("80"));
         // Selecting the entry runs the port selection inside the activation:
         // close, store the same port, and open again.
@@ -105,7 +104,7 @@ private Q_SLOTS:
         QVERIFY(!rig.port.portOpen);
         QCOMPARE(rig.c().portList->currentIndex(), -1);
         QCOMPARE(rig.c().portList->currentText(), QStringLiteral("Com1"));
-        QVERIFY(rig.window->pollTimer().isActive());
+        QVERIFY(rig.window->run().isPolling());
         QVERIFY(rig.store.saves.isEmpty());
         QCOMPARE(rig.c().portList->toolTip(), rig.port.errorText());
         QCOMPARE(rig.messages.size(), 1);
@@ -116,7 +115,7 @@ private Q_SLOTS:
         QVERIFY(rig.port.portOpen);
         QCOMPARE(rig.port.port, 3);
         QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/ComPort=3")});
-        QVERIFY(rig.window->pollTimer().isActive());
+        QVERIFY(rig.window->run().isPolling());
     }
 
     void failedOpenAfterPickLeavesTimerStopped()
@@ -126,7 +125,7 @@ private Q_SLOTS:
         rig.port.openSucceeds = false;
         rig.pick(11);
         QVERIFY(!rig.port.portOpen);
-        QVERIFY(!rig.window->pollTimer().isActive());
+        QVERIFY(!rig.window->run().isPolling());
         QCOMPARE(rig.store.saves.last(), QStringLiteral("StartUp/ComPort=12"));
     }
 
@@ -153,14 +152,14 @@ private Q_SLOTS:
         QVERIFY(rig.port.portOpen);
         QCOMPARE(rig.store.saves, QStringList{QStringLiteral("StartUp/ComPort=%1").arg(port)});
         QCOMPARE(rig.c().portList->currentIndex(), entry);
-        QVERIFY(rig.window->pollTimer().isActive());
+        QVERIFY(rig.window->run().isPolling());
     }
 
     void buttonsSetFlagsThatTheTickSends()
     {
         Rig rig;
         rig.showAndActivate();
-        rig.window->pollTimer().stop();
+        rig.window->run().pausePolling();
         QTest::mouseClick(rig.c().peakButton, Qt::LeftButton);
         QTest::mouseClick(rig.c().alarmButton, Qt::LeftButton);
         QTest::mouseClick(rig.c().alarmButton, Qt::LeftButton);
@@ -168,29 +167,29 @@ private Q_SLOTS:
         QVERIFY(rig.c().replyBox->text().isEmpty());
 
         rig.port.reads = {Reply};
-        rig.window->pollTick();
+        rig.window->run().pollTick();
         QCOMPARE(rig.port.writes(),
                  QStringList({QStringLiteral("write ;A?"), QStringLiteral("write ;F?")}));
         QCOMPARE(rig.c().replyBox->text(), Reply);
-        QCOMPARE(rig.window->statusRecord().power, 100.0);
-        QVERIFY(!rig.window->pendingCommands().any());
+        QCOMPARE(rig.window->run().record().power, 100.0);
+        QVERIFY(!rig.window->run().pendingCommands().any());
         // The readings follow the accepted reply.
         QCOMPARE(rig.c().powerLabel->text(), QStringLiteral("100.00"));
         QCOMPARE(rig.c().swrBox->text(), QStringLiteral("1.20"));
-        QCOMPARE(rig.window->alarmSetting(), 2);
-        QCOMPARE(rig.window->statusRecord().resistance, 50.0);
+        QCOMPARE(rig.window->run().alarmSetting(), 2);
+        QCOMPARE(rig.window->run().record().resistance, 50.0);
     }
 
     void rejectedReadKeepsLastReply()
     {
         Rig rig;
         rig.showAndActivate();
-        rig.window->pollTimer().stop();
+        rig.window->run().pausePolling();
         rig.port.reads = {Reply, Reply.left(42)};
-        rig.window->pollTick();
-        rig.window->pollTick();
+        rig.window->run().pollTick();
+        rig.window->run().pollTick();
         QCOMPARE(rig.c().replyBox->text(), Reply);
-        QCOMPARE(rig.window->statusRecord().swr, 1.2);
+        QCOMPARE(rig.window->run().record().swr, 1.2);
     }
 
     void lostPortShowsInTitleUntilReopened()
@@ -199,7 +198,7 @@ private Q_SLOTS:
         rig.showAndActivate();
         QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vossbridge"));
         rig.port.portOpen = false;
-        rig.window->portLost(QStringLiteral("Input/output error"));
+        rig.window->run().portLost(QStringLiteral("Input/output error"));
         QVERIFY(rig.window->windowTitle().contains(QStringLiteral("port lost")));
         QCOMPARE(rig.c().portList->toolTip(), QStringLiteral("Input/output error"));
         rig.pick(4);

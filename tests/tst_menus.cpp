@@ -65,10 +65,10 @@ private Q_SLOTS:
         QFETCH(int, nextRowTop);
         Rig rig;
         rig.start();
-        rig.window->pollTimer().stop();
+        rig.window->run().pausePolling();
         rig.port.reads = {QStringLiteral(";  100.0, 50.0,  0.0,2,  HF  ,0,0,  20,1.20")};
-        rig.window->pollTick();
-        rig.window->pollTimer().start();
+        rig.window->run().pollTick();
+        rig.window->run().resumePolling();
         const QString reply = rig.window->controls().replyBox->text();
         rig.store.saves.clear();
         rig.port.calls.clear();
@@ -86,7 +86,7 @@ private Q_SLOTS:
                  qPrintable(QString::number(rig.clientHeight())));
         // The port, the timer and the readings are left alone.
         QVERIFY(rig.port.calls.isEmpty());
-        QVERIFY(rig.window->pollTimer().isActive());
+        QVERIFY(rig.window->run().isPolling());
         QCOMPARE(rig.window->controls().replyBox->text(), reply);
         QCOMPARE(rig.window->width(), width);
     }
@@ -156,9 +156,9 @@ private Q_SLOTS:
         rig.window->activateWindow();
         QTRY_VERIFY(rig.port.portOpen);
         QCOMPARE(rig.window->geometry().topLeft(), QPoint(40, 30)); // back where it was stored
-        QVERIFY(!rig.window->pendingCommands().any());
+        QVERIFY(!rig.window->run().pendingCommands().any());
         QVERIFY(rig.host.creations > links);
-        QVERIFY(rig.window->pollTimer().isActive());
+        QVERIFY(rig.window->run().isPolling());
 
         // OK unloads the dialog; the next About makes a new one.
         QTest::mouseClick(about->okButton, Qt::LeftButton);

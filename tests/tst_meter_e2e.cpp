@@ -31,7 +31,7 @@ private Q_SLOTS:
         QFETCH(int, pollPeriod);
         Station station(pollPeriod, {QStringLiteral("-e"), QStringLiteral("sweep on")});
         QVERIFY(station.reachSteadyState());
-        QCOMPARE(station.window->pollTimer().interval(), pollPeriod);
+        QCOMPARE(int(station.window->run().pollPeriod()), pollPeriod);
 
         constexpr int Ticks = 500;
         QElapsedTimer elapsed;
@@ -53,14 +53,14 @@ private Q_SLOTS:
     {
         Station station(80, {QStringLiteral("-e"), QStringLiteral("alarm 2")});
         QVERIFY(station.reachSteadyState());
-        QCOMPARE(station.window->statusRecord().alarmSetting, 2.0);
-        QCOMPARE(station.window->statusRecord().peakFlag, 0.0);
+        QCOMPARE(station.window->run().record().alarmSetting, 2.0);
+        QCOMPARE(station.window->run().record().peakFlag, 0.0);
 
         // The outcome of the tick that sends the commands.
         std::optional<TickOutcome> sendingTick;
         QObject::connect(station.window.get(), &MainWindow::tickFinished, station.window.get(),
                          [&](TickOutcome o) {
-                             if (!sendingTick && !station.window->pendingCommands().any())
+                             if (!sendingTick && !station.window->run().pendingCommands().any())
                                  sendingTick = o;
                          });
         station.window->stepAlarm();
@@ -76,8 +76,8 @@ private Q_SLOTS:
                                                 QStringLiteral(";F?")}));
         QCOMPARE(rx.count(QStringLiteral(";A?")), 1);
         // The meter took them: later replies carry the new settings.
-        QTRY_COMPARE(station.window->statusRecord().alarmSetting, 3.0);
-        QTRY_COMPARE(station.window->statusRecord().peakFlag, 1.0);
+        QTRY_COMPARE(station.window->run().record().alarmSetting, 3.0);
+        QTRY_COMPARE(station.window->run().record().peakFlag, 1.0);
     }
 
     void hangUpLeavesProgramRunningWithPortClosed()
@@ -97,7 +97,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(station.outcomes.size() >= 10, 20000);
         QVERIFY(!station.outcomes.contains(TickOutcome::Accepted));
         QCOMPARE(station.outcomes.last(), TickOutcome::PortClosed);
-        QVERIFY(station.window->pollTimer().isActive());
+        QVERIFY(station.window->run().isPolling());
         QVERIFY(station.window->isVisible());
         QCOMPARE(lost.count(), 1);
         QVERIFY(!station.window->controls().portList->toolTip().isEmpty());

@@ -55,7 +55,7 @@ private Q_SLOTS:
         rig.start();
         QCOMPARE(rig.window->outerHeightTwips(), 3495.0f);
         QCOMPARE(rig.port.port, 5);
-        QCOMPARE(rig.window->pollTimer().interval(), 80);
+        QCOMPARE(int(rig.window->run().pollPeriod()), 80);
         QVERIFY(rig.window->menu().setupAction->isChecked());
     }
 
@@ -85,7 +85,7 @@ private Q_SLOTS:
         QVERIFY(rig.window->menu().setupAction->isChecked());
         QVERIFY(!rig.window->menu().smallAction->isChecked());
         QVERIFY(!rig.window->menu().vectorAction->isChecked());
-        QCOMPARE(rig.window->pollTimer().interval(), 80);
+        QCOMPARE(int(rig.window->run().pollPeriod()), 80);
         QCOMPARE(rig.window->controls().pollPeriodBox->text(), QStringLiteral("80"));
         QCOMPARE(rig.port.port, 5);
         QVERIFY(rig.port.portOpen);
@@ -125,7 +125,7 @@ private Q_SLOTS:
         QCOMPARE(rig.window->outerHeightTwips(), 1800.0f);
         QVERIFY(!rig.window->menu().setupAction->isChecked());
         QVERIFY(rig.window->menu().smallAction->isChecked());
-        QCOMPARE(rig.window->pollTimer().interval(), 250);
+        QCOMPARE(int(rig.window->run().pollPeriod()), 250);
         QCOMPARE(rig.port.port, 12);
         QCOMPARE(rig.window->controls().portList->currentIndex(), 11);
     }
@@ -135,7 +135,7 @@ private Q_SLOTS:
     {
         Rig rig(true);
         rig.start();
-        QCOMPARE(rig.window->pollTimer().interval(), 50);
+        QCOMPARE(int(rig.window->run().pollPeriod()), 50);
         QVERIFY(rig.window->controls().pollPeriodBox->text().isEmpty());
         QVERIFY(!rig.store.saves.contains(QStringLiteral("StartUp/Pollrate=50")));
     }
@@ -180,7 +180,7 @@ private Q_SLOTS:
         Rig rig(true);
         rig.set(key, text);
         rig.start();
-        QCOMPARE(rig.window->pollTimer().interval(), pollPeriod);
+        QCOMPARE(int(rig.window->run().pollPeriod()), pollPeriod);
         QCOMPARE(rig.window->controls().pollPeriodBar->value(), pollPeriod);
         QCOMPARE(int(rig.port.port), port);
         QCOMPARE(rig.window->menu().setupAction->isChecked(), setupChecked);
@@ -208,7 +208,7 @@ private Q_SLOTS:
         QCOMPARE(rig.messages,
                  QStringList{"Vossbridge|Com Port is not available. Check Com Port setting."});
         QCOMPARE(rig.timerRunningDuringMessage, QList<bool>{true});
-        QVERIFY(rig.window->pollTimer().isActive());
+        QVERIFY(rig.window->run().isPolling());
         QVERIFY(!rig.port.portOpen);
         QCOMPARE(rig.window->controls().portList->currentText(), QStringLiteral("Com1"));
         QCOMPARE(rig.window->controls().portList->currentIndex(), -1);
@@ -226,7 +226,7 @@ private Q_SLOTS:
         rig.window->activate();
         QVERIFY(!rig.port.calls.contains(QStringLiteral("close")));
         QVERIFY(rig.port.portOpen);
-        QVERIFY(rig.window->pollTimer().isActive());
+        QVERIFY(rig.window->run().isPolling());
         QCOMPARE(rig.host.creations, 3);
     }
 
@@ -238,7 +238,7 @@ private Q_SLOTS:
         rig.store.saves.clear();
         rig.window->close();
         QCOMPARE(unloaded.count(), 1);
-        QVERIFY(!rig.window->pollTimer().isActive());
+        QVERIFY(!rig.window->run().isPolling());
         QVERIFY(!rig.port.portOpen);
         const QStringList expected{
             QStringLiteral("StartUp/Position-Left=%1").arg(rig.window->geometry().x() * 15),
@@ -270,9 +270,9 @@ private Q_SLOTS:
     {
         Rig rig(true);
         rig.start();
-        rig.window->pollTimer().stop();
+        rig.window->run().pausePolling();
         rig.port.reads = {QStringLiteral(";  100.0, 50.0,  0.0,3,  HF  ,0,0,  20,1.20")};
-        rig.window->pollTick();
+        rig.window->run().pollTick();
         rig.window->close();
         QCOMPARE(rig.stored(u"Alarm"_s), QStringLiteral("3"));
     }

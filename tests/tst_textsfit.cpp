@@ -53,9 +53,9 @@ private Q_SLOTS:
         WindowRig rig;
         rig.start();
         // Readings at their widest: 2500 W, vector values in general number form.
-        rig.window->pollTimer().stop();
+        rig.window->run().pausePolling();
         rig.port.reads = {QStringLiteral(";2500.00,123.4,-45.6,4,  HF  ,0,1,  20,9.99")};
-        rig.window->pollTick();
+        rig.window->run().pollTick();
 
         int checked = 0;
         for (QWidget* w : rig.window->centralWidget()->findChildren<QWidget*>()) {

@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScopeGuard>
 #include <QStatusBar>
 #include <algorithm>
 #include <cmath>
@@ -21,8 +20,6 @@
 namespace Keys = StartUpSettings;
 
 namespace {
-const QString PortMessage = QStringLiteral("Com Port is not available. Check Com Port setting.");
-
 // The heights of the three window styles, in twips.
 constexpr float SmallHeight = 1800;
 constexpr float VectorHeight = 2550;
@@ -52,7 +49,7 @@ MainWindow::MainWindow(SettingsStore& store, MeterRun& run, QWidget* parent)
 
     // The window ticks from its creation, as its timer was enabled at design
     // time; the first activation sets the period.
-    run_.pollTimer().start();
+    run_.resumePolling();
     connect(&run_, &MeterRun::readingAccepted, this, &MainWindow::showReading);
     connect(&run_, &MeterRun::tickFinished, this, [this](TickOutcome outcome) {
         showReports();
@@ -188,20 +185,6 @@ void MainWindow::showPortDevices()
         controls_.portList->setItemData(i, DeviceForPort(store_, i + 1), Qt::ToolTipRole);
 }
 
-void MainWindow::writeFirstRunDefaults()
-{
-    // One save, so that a kill leaves all of them or none.
-    store_.save({Keys::PositionLeft.text(leftTwips()), Keys::PositionTop.text(topTwips()),
-                 Keys::PowerMode.text(Keys::PowerMode.defaultValue),
-                 Keys::Height.text(Keys::Height.defaultValue),
-                 Keys::SetupStyle.text(Keys::SetupStyle.defaultValue),
-                 Keys::SmallStyle.text(Keys::SmallStyle.defaultValue),
-                 Keys::VectorStyle.text(Keys::VectorStyle.defaultValue),
-                 Keys::PortNumber.text(Keys::PortNumber.defaultValue),
-                 Keys::PollPeriod.text(Keys::PollPeriod.defaultValue),
-                 Keys::Range.text(Keys::Range.defaultValue)});
-}
-
 void MainWindow::setStyle(float heightTwips, const QAction* chosen)
 {
     setOuterHeightTwips(heightTwips);
@@ -259,24 +242,16 @@ void MainWindow::showAbout()
 
 void MainWindow::shutDown()
 {
-    run_.pollTimer().stop();
-    store_.save({Keys::PositionLeft.text(leftTwips()), Keys::PositionTop.text(topTwips()),
-                 Keys::PortNumber.text(run_.portNumber()), Keys::Alarm.text(run_.alarmSetting()),
-                 Keys::Scale.text(Keys::Scale.defaultValue)});
-    run_.stop();
+    run_.shutDown({Keys::PositionLeft.text(leftTwips()), Keys::PositionTop.text(topTwips())});
     Q_EMIT unloaded();
 }
 
 void MainWindow::activate()
 {
-    // Choosing the port's list entry activates again inside this one; only
-    // the outermost activation tells the log what came of it.
-    ++activationDepth_;
-    const auto leave = qScopeGuard([this] { --activationDepth_; });
-
-    // Only "Position-Left" marks a first run; its absence resets every key.
+    // Only "Position-Left" marks a first run; its absence resets every key,
+    // in one save so that a kill leaves all of them or none.
     if (store_.read(Keys::PositionLeft.group, Keys::PositionLeft.name).isEmpty())
-        writeFirstRunDefaults();
+        store_.save(Keys::FirstRunTexts(leftTwips(), topTwips()));
 
     // Texts that don't convert, possible only when the file was edited by
     // hand, read as the key's first-run default; the position's is where the
@@ -293,26 +268,22 @@ void MainWindow::activate()
     // The scroll bar's change handler runs inside this step when the value
     // changes.
     controls_.pollPeriodBar->setValue(run_.storedPollPeriod());
-    run_.pollTimer().setInterval(run_.storedPollPeriod());
 
-    if (!run_.openPort()) {
+    if (!run_.start([this] { selectPortEntry(); }))
         reportPortUnavailable();
-        return;
-    }
+}
 
-    // Selecting the entry runs the port selection inside this step, which
-    // activates again with the list already on the right entry. A port
-    // number without an entry leaves the selection as it was.
+void MainWindow::selectPortEntry()
+{
+    // Selecting the entry runs the port selection inside the run's start,
+    // which activates again with the list already on the right entry. A
+    // port number without an entry leaves the selection as it was.
     const int entry = run_.portNumber() - 1;
     if (entry >= 0 && entry < controls_.portList->count() &&
         controls_.portList->currentIndex() != entry) {
         controls_.portList->setCurrentIndex(entry);
         choosePort();
     }
-    run_.startPolling();
-    if (activationDepth_ == 1)
-        qCInfo(lcApp).noquote() << "polling port" << run_.portNumber() << "every"
-                                << run_.pollTimer().interval() << "ms";
 }
 
 void MainWindow::reportPortUnavailable()
@@ -321,12 +292,7 @@ void MainWindow::reportPortUnavailable()
     // the port list's tooltip.
     controls_.portList->setToolTip(run_.portError());
     qCWarning(lcApp).noquote() << "can't open port" << run_.portNumber() << ":" << run_.portError();
-    showMessage(PortMessage, QStringLiteral("Vossbridge"));
-}
-
-void MainWindow::pollTick()
-{
-    run_.pollTick();
+    showMessage(MeterRun::PortUnavailableText, QStringLiteral("Vossbridge"));
 }
 
 void MainWindow::showReading()

@@ -10,7 +10,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 #include <functional>
 
 class SettingsStore;
@@ -31,8 +30,6 @@ public:
     // Stores position, port and alarm setting, closes the port and emits
     // unloaded(), after which the program ends.
     void shutDown();
-    // One poll of the meter, then the reports to the host.
-    void pollTick();
     // The Alarm and Fast/Slow buttons: the command goes out after the next
     // accepted reply.
     void stepAlarm();
@@ -59,14 +56,6 @@ public:
     // another window of the program (the About dialog) becomes active.
     void activateOnReturn();
 
-    // The port failed under the program; it is closed already.
-    void portLost(const QString& reason) { run_.portLost(reason); }
-    // The lost port is open again by itself: poll it afresh.
-    void portRecovered() { run_.portRecovered(); }
-    // A host has appeared on the bus: link to it without waiting for the
-    // next activation.
-    void linkHostAgain() { run_.linkHostAgain(); }
-
     // Each port list entry's tooltip names the device it opens; after the
     // "Ports" group changed, they follow.
     void showPortDevices();
@@ -80,13 +69,6 @@ public:
     AboutDialog* aboutDialog() const { return about_; }
     HelpWindow* helpWindow() const { return help_; }
     MeterRun& run() { return run_; }
-    const StatusRecord& statusRecord() const { return run_.record(); }
-    const PendingCommands& pendingCommands() const { return run_.pendingCommands(); }
-    // The meter's alarm setting last shown, 0 to 4; 0 until a reply says otherwise.
-    qint32 alarmSetting() const { return run_.alarmSetting(); }
-    QTimer& pollTimer() { return run_.pollTimer(); }
-    // Poll period in milliseconds, as the poll-period bar last set it.
-    qint16 pollPeriod() const { return run_.pollPeriod(); }
 
     // The window's geometry in twips: where its client area stands, and its
     // height with title bar, menu bar and frame as the stored heights count them.
@@ -114,7 +96,7 @@ private:
     void showReading();
     void showReports();
     void reportPortUnavailable();
-    void writeFirstRunDefaults();
+    void selectPortEntry();
     void setOuterHeightTwips(float twips);
     void setStyle(float heightTwips, const QAction* chosen);
     void showTroubles();
@@ -125,7 +107,6 @@ private:
     MainMenu menu_;
     bool shown_ = false;
     bool activateOnReturn_ = false;
-    int activationDepth_ = 0;
     QPointer<AboutDialog> about_;
     HelpWindow* help_ = nullptr;
     StatusPanel* statusPanel_ = nullptr;

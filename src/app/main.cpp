@@ -4,6 +4,7 @@
 #include "IniSettingsStore.h"
 #include "MainWindow.h"
 #include "ProgramParts.h"
+#include "RealLinks.h"
 #include "TerminationSignals.h"
 #include "ToolsController.h"
 
@@ -60,7 +61,8 @@ bool AsksFor(int argc, char* argv[], std::initializer_list<const char*> options)
 int RunHeadless(QCoreApplication& core, const QCommandLineParser& parser)
 {
     IniSettingsStore store;
-    ProgramParts parts(store);
+    RealLinks real(store);
+    ProgramParts parts(store, real.port, real.host);
     HeadlessRun headless(parts);
     if (parser.isSet(RecordOption) && !parts.links.startRecording(parser.value(RecordOption)))
         qCWarning(lcApp).noquote() << parts.links.recorder().statusText();
@@ -92,7 +94,8 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     IniSettingsStore store;
-    ProgramParts parts(store);
+    RealLinks real(store);
+    ProgramParts parts(store, real.port, real.host);
     MainWindow window(store, parts.run);
     ToolsController tools(window, parts.links, store);
     if (parser.isSet(RecordOption))

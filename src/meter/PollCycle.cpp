@@ -6,14 +6,18 @@
 TickOutcome PollCycle::tick(SerialLink& port, PendingCommands& pending,
                             const AcceptedHandler& onAccepted)
 {
+    polled_ = false;
+    readEmpty_ = false;
     if (!port.isOpen())
         return TickOutcome::PortClosed;
     port.clearTransmitBuffer();
 
-    if (!pending.any() || pollOwed_)
+    polled_ = !pending.any() || pollOwed_;
+    if (polled_)
         port.write(PollCommand);
 
     const QString reply = port.readAll();
+    readEmpty_ = reply.isEmpty();
     if (!IsStatusReply(reply)) {
         pollOwed_ = true;
         return TickOutcome::Rejected;

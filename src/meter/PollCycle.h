@@ -30,10 +30,17 @@ public:
     // Forget the previous read's outcome, for a freshly opened port.
     void reset() { pollOwed_ = false; }
 
+    // What the last tick did on an open port: whether it wrote a poll, and
+    // whether its read found nothing at all (a rejected read that is silence).
+    bool lastTickPolled() const { return polled_; }
+    bool lastReadEmpty() const { return readEmpty_; }
+
 private:
     // A pending command waits for an accepted reply. If the read after a
     // skipped poll is rejected, the meter has nothing left to answer, so the
     // next tick polls anyway; otherwise a silent spell would stop polling for
     // good.
     bool pollOwed_ = false;
+    bool polled_ = false;
+    bool readEmpty_ = false;
 };

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MeterRun.h"
 
-#include "HostLink.h"
 #include "HostReport.h"
+#include "RunLog.h"
 #include "SerialLink.h"
-#include "SettingsStore.h"
 #include "StartUpSettings.h"
+
+#include <QScopeGuard>
 
 namespace Keys = StartUpSettings;
 
@@ -21,17 +22,14 @@ MeterRun::MeterRun(SettingsStore& store, SerialLink& port, HostLink& host, QObje
     connect(&port_, &SerialLink::lost, this, &MeterRun::portLost);
     connect(&port_, &SerialLink::recovered, this, &MeterRun::portRecovered);
     connect(&host_, &HostLink::failed, this, &MeterRun::noteHostTried);
-    connect(&host_, &HostLink::failed, this, [this] { ++hostReportsFailed_; });
+    connect(&host_, &HostLink::reportSettled, this, &MeterRun::countReport);
     connect(&host_, &HostLink::hostAppeared, this, &MeterRun::linkHostAgain);
     connect(&host_, &HostLink::linkTried, this, &MeterRun::noteHostTried);
 }
 
 qint16 MeterRun::storedPollPeriod() const
 {
-    const qint16 stored = Keys::PollPeriod.read(store_);
-    if (stored < ShortestPollPeriod || stored > LongestPollPeriod)
-        return Keys::PollPeriod.defaultValue;
-    return stored;
+    return Keys::PollPeriod.read(store_);
 }
 
 qint16 MeterRun::portNumber() const
@@ -73,6 +71,43 @@ bool MeterRun::openPort()
     return true;
 }
 
+bool MeterRun::start(const std::function<void()>& opened)
+{
+    ++startDepth_;
+    const auto leave = qScopeGuard([this] { --startDepth_; });
+    // A port that won't open leaves the tick as it was, at the stored period.
+    pollTimer_.setInterval(storedPollPeriod());
+    if (!openPort())
+        return false;
+    if (opened)
+        opened();
+    startPolling();
+    if (startDepth_ == 1)
+        qCInfo(lcRun).noquote() << "polling port" << portNumber() << "every" << pollPeriod()
+                                << "ms";
+    return true;
+}
+
+void MeterRun::shutDown(const QList<StoredText>& alsoStore)
+{
+    pollTimer_.stop();
+    // One save, so that a kill leaves all of them or none.
+    store_.save(alsoStore + QList<StoredText>{Keys::PortNumber.text(portNumber()),
+                                              Keys::Alarm.text(alarmSetting()),
+                                              Keys::Scale.text(Keys::Scale.defaultValue)});
+    port_.close();
+}
+
+void MeterRun::pausePolling()
+{
+    pollTimer_.stop();
+}
+
+void MeterRun::resumePolling()
+{
+    pollTimer_.start();
+}
+
 void MeterRun::startPolling()
 {
     port_.clearReceiveBuffer();
@@ -86,9 +121,8 @@ void MeterRun::startPolling()
 void MeterRun::setPollPeriod(qint16 milliseconds)
 {
     pollTimer_.stop();
-    pollPeriod_ = milliseconds;
-    pollTimer_.setInterval(pollPeriod_);
-    Keys::PollPeriod.save(store_, pollPeriod_);
+    pollTimer_.setInterval(milliseconds);
+    Keys::PollPeriod.save(store_, milliseconds);
     pollTimer_.start();
 }
 
@@ -107,12 +141,6 @@ void MeterRun::choosePort(qint16 number)
     Keys::PortNumber.save(store_, number);
 }
 
-void MeterRun::stop()
-{
-    pollTimer_.stop();
-    port_.close();
-}
-
 void MeterRun::pollTick()
 {
     const TickOutcome outcome = pollCycle_.tick(port_, pending_, [this](const QString& reply) {
@@ -121,8 +149,41 @@ void MeterRun::pollTick()
         FollowReading(record_, reading_);
         Q_EMIT readingAccepted(record_, reading_.alarmSetting, reading_.alarmShown);
     });
+    countTick(outcome);
     reportToHost();
     Q_EMIT tickFinished(outcome);
+}
+
+void MeterRun::countTick(TickOutcome outcome)
+{
+    if (outcome == TickOutcome::PortClosed)
+        return;
+    if (pollCycle_.lastTickPolled())
+        ++counts_.polls;
+    if (outcome == TickOutcome::Accepted)
+        ++counts_.accepted;
+    else if (pollCycle_.lastReadEmpty())
+        ++counts_.ticksWithoutReply;
+    else
+        ++counts_.rejected;
+}
+
+void MeterRun::countReport(HostLink::ReportOutcome outcome)
+{
+    switch (outcome) {
+    case HostLink::ReportOutcome::Answered:
+        ++counts_.hostAnswered;
+        break;
+    case HostLink::ReportOutcome::Refused:
+        ++counts_.hostRefused;
+        break;
+    case HostLink::ReportOutcome::Unanswered:
+        ++counts_.hostUnanswered;
+        break;
+    case HostLink::ReportOutcome::NotSent:
+        ++counts_.hostNotSent;
+        break;
+    }
 }
 
 void MeterRun::noteHostTried()
@@ -134,13 +195,14 @@ void MeterRun::noteHostTried()
 bool MeterRun::report(int code, int index, double value)
 {
     // No call without a link: there is no host to answer it.
-    if (!host_.isLinked())
+    if (!host_.isLinked()) {
+        ++counts_.hostNotSent;
         return false;
+    }
     // A host that failed or did not answer in time empties the link until
     // it appears again or the next start links anew: at once when the link
     // finds the failure while sending, else later through failed().
     host_.reportValue(code, index, value, QString());
-    ++hostReportsSent_;
     return host_.isLinked();
 }
 

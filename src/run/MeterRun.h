@@ -1,49 +1,69 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "HostLink.h"
 #include "MeterReading.h"
 #include "PollCycle.h"
+#include "SettingsStore.h"
 #include "StatusReply.h"
 
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 
-class HostLink;
 class SerialLink;
-class SettingsStore;
+
+// What a run has counted since it was made: what went to the meter and came
+// back, and what became of each report to the host.
+struct RunCounts {
+    quint64 polls = 0;             // poll commands written to the meter
+    quint64 accepted = 0;          // ticks whose read was a whole status reply
+    quint64 rejected = 0;          // ticks whose read held something, but no whole reply
+    quint64 ticksWithoutReply = 0; // ticks with the port open whose read held nothing
+    quint64 hostAnswered = 0;
+    quint64 hostRefused = 0;
+    quint64 hostUnanswered = 0;
+    quint64 hostNotSent = 0; // no link to send on, or the link could not send it
+};
 
 // One metering run: the meter's port, the poll tick, what the last accepted
 // reply said, the commands waiting for the next one, and the reports to the
-// host. No widgets: the main window shows it and forwards the user's actions,
-// and a run without a window drives it alone. Links and windows that follow
-// the readings hang off its signals.
+// host. It starts and shuts down itself; the main window and the run without
+// a window differ only in how they answer a port that won't open. Links and
+// windows that follow the readings hang off its signals.
 class MeterRun : public QObject {
     Q_OBJECT
 public:
-    // The poll period's range in milliseconds, as the window's scroll bar offers it.
-    static constexpr qint16 ShortestPollPeriod = 50;
-    static constexpr qint16 LongestPollPeriod = 5000;
+    // What a person is told when the stored port won't open.
+    static inline const QString PortUnavailableText =
+        QStringLiteral("Com Port is not available. Check Com Port setting.");
 
     MeterRun(SettingsStore& store, SerialLink& port, HostLink& host, QObject* parent = nullptr);
 
     // The stored poll period, or its default when the text is out of range.
     qint16 storedPollPeriod() const;
-    // Opens the stored port at the meter's line settings; false when it can't
-    // be opened, and the port's errorText() says why.
-    bool openPort();
-    // On an open port: forget what the line and the last poll held, link to
-    // the host anew and poll every storedPollPeriod() milliseconds.
-    void startPolling();
+    // Opens the stored port at the meter's line settings and, when it opens,
+    // forgets what the line and the last poll held, links to the host anew,
+    // logs and polls every storedPollPeriod() milliseconds. False when the
+    // port won't open; portError() says why, and the caller answers it.
+    // `opened` runs between the open and the polling; a start inside it (the
+    // window's port list choosing its entry) leaves the log to this one.
+    bool start(const std::function<void()>& opened = {});
+    // Stops polling once, stores the port, the alarm setting and the scale
+    // after `alsoStore` in one save, and closes the port.
+    void shutDown(const QList<StoredText>& alsoStore = {});
+    // The poll tick stops or goes on at the period it has; the port stays as
+    // it is. Ticking by hand between the two is pollTick().
+    void pausePolling();
+    void resumePolling();
     // The poll period changed: poll at the new period from now and store it.
     void setPollPeriod(qint16 milliseconds);
     // Stops polling and closes the port, whatever state it is in (a lost
     // port stops waiting to come back), so another program may use it.
     void releasePort();
-    // Stops polling and stores `number` as the port the next openPort() opens.
+    // Stops polling and stores `number` as the port the next start() opens.
     void choosePort(qint16 number);
-    // Stops polling and closes the port for good; the caller stores what it keeps.
-    void stop();
 
     // One poll of the meter, then the reports to the host.
     void pollTick();
@@ -67,8 +87,9 @@ public:
     qint32 alarmSetting() const { return reading_.alarmSetting; }
     bool alarmShown() const { return reading_.alarmShown; }
     const PendingCommands& pendingCommands() const { return pending_; }
-    qint16 pollPeriod() const { return pollPeriod_; }
-    QTimer& pollTimer() { return pollTimer_; }
+    // The period the tick runs at, or would run at, in milliseconds.
+    qint16 pollPeriod() const { return qint16(pollTimer_.interval()); }
+    bool isPolling() const { return pollTimer_.isActive(); }
     qint16 portNumber() const;
     bool isMeterAvailable() const { return meterAvailable_; }
     bool isPortLost() const { return portLost_; }
@@ -77,9 +98,7 @@ public:
     // Why the port was lost, and which device its return waits for.
     QString lostReason() const;
     bool hostLinked() const;
-    // Reports handed to the host link, and failures it found, since the start.
-    quint64 hostReportsSent() const { return hostReportsSent_; }
-    quint64 hostReportsFailed() const { return hostReportsFailed_; }
+    const RunCounts& counts() const { return counts_; }
     // What is wrong now, in a few words each: "port lost", the device it
     // waits for, "no host". Empty while all is well.
     QStringList troubles() const;
@@ -95,6 +114,10 @@ Q_SIGNALS:
     void troublesChanged();
 
 private:
+    bool openPort();
+    void startPolling();
+    void countTick(TickOutcome outcome);
+    void countReport(HostLink::ReportOutcome outcome);
     void setMeterAvailable(bool available);
     void reportToHost();
     // One report; false when the link is empty, or is found failed while
@@ -106,9 +129,8 @@ private:
     SerialLink& port_;
     HostLink& host_;
     QTimer pollTimer_;
-    quint64 hostReportsSent_ = 0;
-    quint64 hostReportsFailed_ = 0;
-    qint16 pollPeriod_ = 0;
+    RunCounts counts_;
+    int startDepth_ = 0;
     StatusRecord record_;
     QString lastReply_;
     ReadingState reading_;

@@ -77,12 +77,32 @@ inline const SettingKey<qint16> PortNumber{Group,
                                            [](qint16 n) { return QString::number(n); },
                                            nullptr,
                                            Int16Allowed};
-// The poll period in milliseconds; the window also holds it to its scroll bar's range.
-inline const SettingKey<qint16> PollPeriod{Group,
-                                           QStringLiteral("Pollrate"),
-                                           80,
-                                           StrictInt16,
-                                           [](qint16 n) { return QString::number(n); },
-                                           nullptr,
-                                           Int16Allowed};
+// The poll period in milliseconds, in the range the window's scroll bar
+// offers; a stored period outside it reads as the default.
+inline constexpr qint16 ShortestPollPeriod = 50;
+inline constexpr qint16 LongestPollPeriod = 5000;
+inline const SettingKey<qint16> PollPeriod{
+    Group,
+    QStringLiteral("Pollrate"),
+    80,
+    StrictInt16,
+    [](qint16 n) { return QString::number(n); },
+    [](qint16 n) { return n >= ShortestPollPeriod && n <= LongestPollPeriod; },
+    QStringLiteral("a whole number of milliseconds from 50 to 5000")};
+
+// What the first run stores, the window's position where it stands; only
+// "Position-Left" marks a first run, and its absence resets every key.
+inline QList<StoredText> FirstRunTexts(float leftTwips, float topTwips)
+{
+    return {PositionLeft.text(leftTwips),
+            PositionTop.text(topTwips),
+            PowerMode.text(PowerMode.defaultValue),
+            Height.text(Height.defaultValue),
+            SetupStyle.text(SetupStyle.defaultValue),
+            SmallStyle.text(SmallStyle.defaultValue),
+            VectorStyle.text(VectorStyle.defaultValue),
+            PortNumber.text(PortNumber.defaultValue),
+            PollPeriod.text(PollPeriod.defaultValue),
+            Range.text(Range.defaultValue)};
+}
 } // namespace StartUpSettings

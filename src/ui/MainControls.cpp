@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainControls.h"
 
+#include "StartUpSettings.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QMenu>
@@ -272,10 +274,11 @@ MainControls BuildMainControls(QWidget* client)
 
     c.pollPeriodBar =
         Place(new QScrollBar(Qt::Horizontal, client), u"HScroll1", {1440, 1920, 1575, 255});
-    c.pollPeriodBar->setRange(50, 5000);
+    c.pollPeriodBar->setRange(StartUpSettings::ShortestPollPeriod,
+                              StartUpSettings::LongestPollPeriod);
     c.pollPeriodBar->setSingleStep(10);
     c.pollPeriodBar->setPageStep(100);
-    c.pollPeriodBar->setValue(50);
+    c.pollPeriodBar->setValue(StartUpSettings::ShortestPollPeriod);
     c.pollPeriodBar->setFocusPolicy(Qt::StrongFocus);
     c.pollPeriodBox =
         MakeBox(client, u"TxtPollrate", {3000, 1920, 615, 285}, QStringLiteral("Poll period"));

@@ -51,14 +51,22 @@ QByteArray MetricsText(const PageMetrics& m)
               *m.fullScaleWatts);
     w.states("port", "The meter's serial port.", m.port, {"open", "lost", "waiting"});
     w.one("host_linked", "gauge", "1 while the host program takes the reports.", m.hostLinked);
-    w.one("polls_total", "counter", "Poll ticks with the port open.", double(m.polls));
-    w.family("replies_total", "counter", "Poll ticks by what the meter's answer was.");
-    w.sample(double(m.accepted), "result=\"accepted\"");
-    w.sample(double(m.rejected), "result=\"rejected\"");
-    w.one("host_reports_sent_total", "counter", "Reports handed to the host program.",
-          double(m.hostReportsSent));
-    w.one("host_reports_failed_total", "counter", "Reports the host refused or left unanswered.",
-          double(m.hostReportsFailed));
+    w.one("polls_total", "counter", "Poll commands written to the meter.", double(m.polls));
+    w.one("replies_accepted_total", "counter", "Poll ticks that read a whole status reply.",
+          double(m.accepted));
+    w.one("replies_rejected_total", "counter",
+          "Poll ticks that read something from the meter that was not a whole status reply.",
+          double(m.rejected));
+    w.one("ticks_without_reply_total", "counter",
+          "Poll ticks with the port open that read nothing from the meter.",
+          double(m.ticksWithoutReply));
+    w.family("host_reports_total", "counter",
+             "Reports to the host program by what became of them: answered, refused with an "
+             "error, left unanswered for a second, or not sent for want of a link.");
+    w.sample(double(m.hostAnswered), "outcome=\"answered\"");
+    w.sample(double(m.hostRefused), "outcome=\"refused\"");
+    w.sample(double(m.hostUnanswered), "outcome=\"unanswered\"");
+    w.sample(double(m.hostNotSent), "outcome=\"not_sent\"");
     w.one("station_clients", "gauge", "Hamlib clients of the station link.", m.stationClients);
     w.one("station_refusals_total", "counter", "Station link clients turned away or cut off.",
           double(m.stationRefusals));

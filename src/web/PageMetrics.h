@@ -16,11 +16,15 @@ struct PageMetrics {
     enum class Port { Open, Lost, Waiting };
     Port port = Port::Waiting;
     bool hostLinked = false;
+    // The run's counts since the start.
     quint64 polls = 0;
     quint64 accepted = 0;
     quint64 rejected = 0;
-    quint64 hostReportsSent = 0;
-    quint64 hostReportsFailed = 0;
+    quint64 ticksWithoutReply = 0;
+    quint64 hostAnswered = 0;
+    quint64 hostRefused = 0;
+    quint64 hostUnanswered = 0;
+    quint64 hostNotSent = 0;
     int stationClients = 0;
     quint64 stationRefusals = 0;
     bool protectionLatched = false;

@@ -192,14 +192,6 @@ void WebLink::sendHistory(QWebSocket* socket)
                               .toJson(QJsonDocument::Compact)));
 }
 
-void WebLink::countTick(TickOutcome outcome)
-{
-    if (outcome == TickOutcome::PortClosed)
-        return;
-    ++polls_;
-    ++(outcome == TickOutcome::Accepted ? accepted_ : rejected_);
-}
-
 QByteArray WebLink::metricsText() const
 {
     PageMetrics m;
@@ -211,9 +203,6 @@ QByteArray WebLink::metricsText() const
     m.fullScaleWatts = FullScaleWatts(record_.rangeCode);
     m.port = meterAvailable_ ? PageMetrics::Port::Open : PageMetrics::Port::Waiting;
     m.hostLinked = hostLinked_;
-    m.polls = polls_;
-    m.accepted = accepted_;
-    m.rejected = rejected_;
     m.protectionLatched = protectionLatched_;
     m.webClients = server_.clientCount();
     m.webRefusals = server_.refusals();

@@ -3,7 +3,6 @@
 
 #include "MaximumHold.h"
 #include "PageMetrics.h"
-#include "PollCycle.h"
 #include "RetryPause.h"
 #include "StatusReply.h"
 #include "WebServer.h"
@@ -44,8 +43,6 @@ public:
     void setHostLinked(bool linked);
     void setProtectionAlarm(bool latched, const QString& reason);
 
-    // A poll tick's outcome, counted for the metrics.
-    void countTick(TickOutcome outcome);
     // Fills in what the page does not follow itself: the run's and the other
     // links' counts and states.
     void setMetricsSource(std::function<void(PageMetrics&)> fill)
@@ -112,9 +109,6 @@ private:
         double swr;
     };
     QList<Point> history_;
-    quint64 polls_ = 0;
-    quint64 accepted_ = 0;
-    quint64 rejected_ = 0;
     std::function<void(PageMetrics&)> metricsSource_;
 
     bool pending_ = false;

@@ -8,7 +8,8 @@
 
 // Records each report as "code index value text" and answers as told: a
 // failing report empties the link and says so at once, as the real link
-// does for a failure it finds while sending.
+// does for a failure it finds while sending; a hanging one is left
+// unanswered. Every report settles at once.
 class FakeHostLink : public HostLink {
 public:
     QStringList reports;
@@ -16,6 +17,7 @@ public:
     bool linked = false;
     bool createLinks = true;
     int failFromCall = -1; // the 0-based call from which reports fail; -1: never
+    bool hangs = false;    // a failing report goes unanswered rather than refused
 
     void createLink() override
     {
@@ -34,7 +36,10 @@ public:
                        .arg(QString::number(value, 'g', QLocale::FloatingPointShortest), text);
         if (fails) {
             linked = false;
-            Q_EMIT failed(QStringLiteral("refused"));
+            Q_EMIT reportSettled(hangs ? ReportOutcome::Unanswered : ReportOutcome::Refused);
+            Q_EMIT failed(hangs ? QStringLiteral("no answer") : QStringLiteral("refused"));
+        } else {
+            Q_EMIT reportSettled(ReportOutcome::Answered);
         }
     }
     void clear() override { linked = false; }

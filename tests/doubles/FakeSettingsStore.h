@@ -2,6 +2,7 @@
 #pragma once
 
 #include "SettingsStore.h"
+#include "StartUpSettings.h"
 
 #include <QMap>
 #include <QStringList>
@@ -40,10 +41,9 @@ public:
     // starting value so that restoring it stores nothing.
     void setRunBefore()
     {
-        const QStringList keys{
-            "Position-Left=600", "Position-Top=450", "PwrMode=0", "Height=3495", "mnuSetup=True",
-            "mnuSmall=False",    "mnuVector=False",  "ComPort=5", "Pollrate=50", "Range=3"};
-        for (const QString& kv : keys)
-            values[QStringLiteral("StartUp/") + kv.section(u'=', 0, 0)] = kv.section(u'=', 1);
+        for (const StoredText& t : StartUpSettings::FirstRunTexts(600, 450))
+            values[t.group + u'/' + t.key] = t.text;
+        values[QStringLiteral("StartUp/Pollrate")] =
+            QString::number(StartUpSettings::ShortestPollPeriod);
     }
 };

@@ -8,30 +8,31 @@
 #include "MainWindow.h"
 #include "MeterSimProcess.h"
 #include "ProgramParts.h"
+#include "RealLinks.h"
+#include "StartUpSettings.h"
+#include "ToolsController.h"
 
 #include <QEventLoop>
 
 struct Station {
     MeterSimProcess sim;
     IniSettingsStore store;
-    ProgramParts parts{store};
-    PosixSerialLink& port = parts.port;
-    DBusHostLink& host = parts.host;
+    RealLinks real{store};
+    ProgramParts parts{store, real.port, real.host};
+    PosixSerialLink& port = real.port;
+    DBusHostLink& host = real.host;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<ToolsController> tools;
     QList<TickOutcome> outcomes;
 
     explicit Station(int pollPeriod, const QStringList& simArguments = {}) : sim(simArguments)
     {
         store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
         // As a first run leaves them, with this poll period.
-        const QStringList keys{"Position-Left=600", "Position-Top=450", "PwrMode=0",
-                               "Height=3495",       "mnuSetup=True",    "mnuSmall=False",
-                               "mnuVector=False",   "ComPort=5",        "Range=3"};
-        for (const QString& kv : keys)
-            store.save(QStringLiteral("StartUp"), kv.section(u'=', 0, 0), kv.section(u'=', 1));
-        store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"),
-                   QString::number(pollPeriod));
+        store.save(StartUpSettings::FirstRunTexts(600, 450));
+        StartUpSettings::PollPeriod.save(store, qint16(pollPeriod));
         window = std::make_unique<MainWindow>(store, parts.run);
+        tools = std::make_unique<ToolsController>(*window, parts.links, store);
         QObject::connect(&parts.run, &MeterRun::tickFinished, &parts.run,
                          [this](TickOutcome o) { outcomes << o; });
         window->show();

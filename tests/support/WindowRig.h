@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The main window over the three test doubles, with its message box
-// answered by the test.
+// The program's window over the three test doubles, composed as the
+// program composes it, with its message box answered by the test.
 #include "FakeHostLink.h"
 #include "FakeSerialLink.h"
 #include "FakeSettingsStore.h"
 #include "MainWindow.h"
+#include "ProgramParts.h"
 #include "QtTryNarrowing.h"
+#include "ToolsController.h"
 
 #include <QTest>
 
@@ -15,8 +17,10 @@ struct WindowRig {
     FakeSettingsStore store;
     FakeSerialLink port;
     FakeHostLink host;
-    MeterRun run{store, port, host};
+    ProgramParts parts{store, port, host};
+    MeterRun& run = parts.run;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<ToolsController> tools;
     QStringList messages; // "title|text"
     QList<bool> timerRunningDuringMessage;
 
@@ -30,9 +34,10 @@ struct WindowRig {
     void create()
     {
         window = std::make_unique<MainWindow>(store, run);
+        tools = std::make_unique<ToolsController>(*window, parts.links, store);
         window->showMessage = [this](const QString& text, const QString& title) {
             messages << title + u'|' + text;
-            timerRunningDuringMessage << window->pollTimer().isActive();
+            timerRunningDuringMessage << run.isPolling();
         };
     }
     // Shows the window and waits for the open of its first activation.

@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// vossbridge-meterview-shot: polls the meter simulator, sweeping, through the
-// program's own serial link and decoder, feeds the meter window with what it
-// reads, and renders the window to meter-window.png in a folder once its
-// history shows the sweep. Used to make the picture in docs/.
+// vossbridge-meterview-shot: runs the program, composed as it is, on the
+// meter simulator sweeping, feeds the meter window with the run's readings,
+// and renders the window to meter-window.png in a folder once its history
+// shows the sweep. Used to make the picture in docs/.
 #include "MeterSimProcess.h"
 #include "MeterWindow.h"
-#include "PollCycle.h"
-#include "PosixSerialLink.h"
-#include "ReadingsDisplay.h"
+#include "ProgramParts.h"
+#include "RealLinks.h"
 #include "SettingsStore.h"
-#include "StatusReply.h"
+#include "StartUpSettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,7 +35,7 @@ private:
     QHash<QString, QString> values_;
 };
 
-constexpr int PollPeriodMs = 50;
+constexpr qint16 PollPeriodMs = 50;
 constexpr int SweepSeconds = 30;
 } // namespace
 
@@ -56,45 +55,30 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "the meter simulator did not start\n");
         return 1;
     }
-    PosixSerialLink port([&device](int) { return device; });
-    port.setPortNumber(1);
-    port.setLineSettings(LineSettings{});
-    port.setReadLength(0);
-    if (!port.open()) {
-        std::fprintf(stderr, "can't open %s: %s\n", qPrintable(device),
-                     qPrintable(port.errorText()));
-        return 1;
-    }
-
     MemorySettings store;
+    store.save(QStringLiteral("Ports"), QStringLiteral("Com1"), device);
+    StartUpSettings::PortNumber.save(store, 1);
+    StartUpSettings::PollPeriod.save(store, PollPeriodMs);
+    RealLinks real(store);
+    ProgramParts parts(store, real.port, real.host);
+
     MeterWindow window(store);
     window.setHistoryMinutes(1);
     window.resize(760, 600);
     window.show();
-
-    PollCycle cycle;
-    PendingCommands pending;
-    StatusRecord record;
-    int accepted = 0;
-    QTimer tick;
-    tick.setInterval(PollPeriodMs);
-    QObject::connect(&tick, &QTimer::timeout, &window, [&] {
-        cycle.tick(port, pending, [&](const QString& reply) {
-            DecodeStatusReply(reply, record);
-            CalcVector(record);
-            const auto alarmSetting = static_cast<qint32>(record.alarmSetting);
-            // As the main window judges the 2.0 setting: above 1 W and at or over 2.0.
-            window.showReading(record, alarmSetting, record.power > 1 && record.swr >= 2.0);
-            ++accepted;
-        });
-    });
-    tick.start();
+    QObject::connect(&parts.run, &MeterRun::readingAccepted, &window, &MeterWindow::showReading);
+    if (!parts.run.start()) {
+        std::fprintf(stderr, "can't open %s: %s\n", qPrintable(device),
+                     qPrintable(parts.run.portError()));
+        return 1;
+    }
     QTest::qWait(SweepSeconds * 1000);
     // End on a steady reading in alarm, with the sweep's highs still held.
     for (const char* command : {"sweep off", "power 87.4", "swr 2.15"})
         sim.send(QString::fromLatin1(command));
     QTest::qWait(1200);
-    tick.stop();
+    parts.run.shutDown();
+    const auto accepted = int(parts.run.counts().accepted);
     if (accepted < SweepSeconds * 1000 / PollPeriodMs / 4) {
         std::fprintf(stderr, "only %d replies from the meter simulator\n", accepted);
         return 1;

@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "MeterSimProcess.h"
 #include "ProgramParts.h"
+#include "RealLinks.h"
 #include "SerialDeviceDialog.h"
 
 #include <QApplication>
@@ -61,7 +62,8 @@ int main(int argc, char* argv[])
     IniSettingsStore store;
     store.save(QStringLiteral("Ports"), QStringLiteral("Com5"), sim.devicePath());
     store.save(QStringLiteral("StartUp"), QStringLiteral("Pollrate"), QStringLiteral("80"));
-    ProgramParts parts(store);
+    RealLinks real(store);
+    ProgramParts parts(store, real.port, real.host);
     MainWindow window(store, parts.run);
 
     int accepted = 0;

@@ -18,10 +18,10 @@ public:
 
     explicit HeadlessRun(ProgramParts& parts, QObject* parent = nullptr);
 
-    // Opens the port and polls, or retries until the port opens.
+    // Starts the run, or retries until the port opens.
     void start();
-    // Stores the port and the alarm setting, as the window's shutdown does,
-    // and closes the port; emits finished().
+    // Shuts the run down as the window's shutdown does (less the window's
+    // position) and closes the links; emits finished().
     void shutDown();
 
 Q_SIGNALS:

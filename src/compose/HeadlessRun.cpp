@@ -3,10 +3,6 @@
 
 #include "AppLog.h"
 #include "ProgramParts.h"
-#include "SettingsStore.h"
-#include "StartUpSettings.h"
-
-namespace Keys = StartUpSettings;
 
 HeadlessRun::HeadlessRun(ProgramParts& parts, QObject* parent) : QObject(parent), parts_(parts)
 {
@@ -31,31 +27,23 @@ void HeadlessRun::start()
 void HeadlessRun::tryOpen()
 {
     MeterRun& run = parts_.run;
-    if (!run.openPort()) {
-        // Once per spell of failures, not every few seconds all day.
-        if (!failureLogged_)
-            qCWarning(lcApp).noquote()
-                << "Com Port is not available. Check Com Port setting. Port" << run.portNumber()
-                << ":" << run.portError() << "- trying again every" << OpenRetryMs / 1000 << "s";
-        failureLogged_ = true;
-        openRetry_.start();
+    if (run.start()) {
+        failureLogged_ = false;
         return;
     }
-    failureLogged_ = false;
-    run.startPolling();
-    qCInfo(lcApp).noquote() << "polling port" << run.portNumber() << "every"
-                            << run.pollTimer().interval() << "ms";
+    // Once per spell of failures, not every few seconds all day.
+    if (!failureLogged_)
+        qCWarning(lcApp).noquote()
+            << MeterRun::PortUnavailableText << "Port" << run.portNumber() << ":" << run.portError()
+            << "- trying again every" << OpenRetryMs / 1000 << "s";
+    failureLogged_ = true;
+    openRetry_.start();
 }
 
 void HeadlessRun::shutDown()
 {
     openRetry_.stop();
-    MeterRun& run = parts_.run;
-    run.pollTimer().stop();
-    parts_.store.save({Keys::PortNumber.text(run.portNumber()),
-                       Keys::Alarm.text(run.alarmSetting()),
-                       Keys::Scale.text(Keys::Scale.defaultValue)});
-    run.stop();
+    parts_.run.shutDown();
     parts_.links.shutDown();
     Q_EMIT finished();
 }

@@ -4,6 +4,23 @@
 #include "MeterRun.h"
 #include "RecordRow.h"
 
+namespace {
+PageMetrics::Mqtt PageMqttState(MqttClient::State state)
+{
+    switch (state) {
+    case MqttClient::State::Off:
+        return PageMetrics::Mqtt::Off;
+    case MqttClient::State::Connecting:
+        return PageMetrics::Mqtt::Connecting;
+    case MqttClient::State::Connected:
+        return PageMetrics::Mqtt::Connected;
+    case MqttClient::State::Retrying:
+        return PageMetrics::Mqtt::Retrying;
+    }
+    return PageMetrics::Mqtt::Off;
+}
+} // namespace
+
 Links::Links(MeterRun& run, SettingsStore& store, QObject* parent) : QObject(parent), store_(store)
 {
     connect(&run, &MeterRun::readingAccepted, &recorder_, &ReadingsRecorder::addReading);
@@ -28,16 +45,21 @@ Links::Links(MeterRun& run, SettingsStore& store, QObject* parent) : QObject(par
     connect(&web_, &WebLink::stepAlarmRequested, &run, &MeterRun::stepAlarm);
     connect(&web_, &WebLink::togglePeakRequested, &run, &MeterRun::togglePeak);
     connect(&station_, &StationLink::protectionChanged, &web_, &WebLink::setProtectionAlarm);
-    connect(&run, &MeterRun::tickFinished, &web_, &WebLink::countTick);
     web_.setMetricsSource([this, &run](PageMetrics& m) {
         if (!run.isMeterAvailable())
             m.port = run.isPortLost() ? PageMetrics::Port::Lost : PageMetrics::Port::Waiting;
-        m.hostReportsSent = run.hostReportsSent();
-        m.hostReportsFailed = run.hostReportsFailed();
+        const RunCounts& counts = run.counts();
+        m.polls = counts.polls;
+        m.accepted = counts.accepted;
+        m.rejected = counts.rejected;
+        m.ticksWithoutReply = counts.ticksWithoutReply;
+        m.hostAnswered = counts.hostAnswered;
+        m.hostRefused = counts.hostRefused;
+        m.hostUnanswered = counts.hostUnanswered;
+        m.hostNotSent = counts.hostNotSent;
         m.stationClients = station_.clientCount();
         m.stationRefusals = station_.refusals();
-        // The two name the same four states in the same order.
-        m.mqtt = PageMetrics::Mqtt(int(mqtt_.client().state()));
+        m.mqtt = PageMqttState(mqtt_.client().state());
     });
     web_.setMeterAvailable(run.isMeterAvailable());
     web_.setHostLinked(run.hostLinked());
