@@ -52,7 +52,7 @@ void TstSettingsDialog::keyRules_data()
     QTest::newRow("SWR below 1") << "StationLink/SwrLimit" << "0.9" << "alarm, or an SWR from 1 to 100";
     QTest::newRow("floor as a decimal") << "StationLink/PowerFloor" << "2.5" << "";
     QTest::newRow("history span not offered") << "MeterWindow/HistoryMinutes" << "7" << "1, 5, 15 or 60";
-    QTest::newRow("poll period beyond 16 bits") << "StartUp/Pollrate" << "40000" << "from -32768 to 32767";
+    QTest::newRow("poll period beyond the bar") << "StartUp/Pollrate" << "5001" << "from 50 to 5000";
     QTest::newRow("short token") << "Web/Token" << "abc" << "16 to 256 letters";
     QTest::newRow("a port's device") << "Ports/Com16" << "/dev/ttyUSB0" << "";
     QTest::newRow("unknown key") << "Mqtt/Colour" << "red" << "Mqtt/Colour: there is no such setting";
