@@ -48,15 +48,7 @@ Links::Links(MeterRun& run, SettingsStore& store, QObject* parent) : QObject(par
     web_.setMetricsSource([this, &run](PageMetrics& m) {
         if (!run.isMeterAvailable())
             m.port = run.isPortLost() ? PageMetrics::Port::Lost : PageMetrics::Port::Waiting;
-        const RunCounts& counts = run.counts();
-        m.polls = counts.polls;
-        m.accepted = counts.accepted;
-        m.rejected = counts.rejected;
-        m.ticksWithoutReply = counts.ticksWithoutReply;
-        m.hostAnswered = counts.hostAnswered;
-        m.hostRefused = counts.hostRefused;
-        m.hostUnanswered = counts.hostUnanswered;
-        m.hostNotSent = counts.hostNotSent;
+        m.counts = run.counts();
         m.stationClients = station_.clientCount();
         m.stationRefusals = station_.refusals();
         m.mqtt = PageMqttState(mqtt_.client().state());

@@ -4,6 +4,7 @@
 #include "HostLink.h"
 #include "MeterReading.h"
 #include "PollCycle.h"
+#include "RunCounts.h"
 #include "SettingsStore.h"
 #include "StatusReply.h"
 
@@ -16,17 +17,6 @@ class SerialLink;
 
 // What a run has counted since it was made: what went to the meter and came
 // back, and what became of each report to the host.
-struct RunCounts {
-    quint64 polls = 0;             // poll commands written to the meter
-    quint64 accepted = 0;          // ticks whose read was a whole status reply
-    quint64 rejected = 0;          // ticks whose read held something, but no whole reply
-    quint64 ticksWithoutReply = 0; // ticks with the port open whose read held nothing
-    quint64 hostAnswered = 0;
-    quint64 hostRefused = 0;
-    quint64 hostUnanswered = 0;
-    quint64 hostNotSent = 0; // no link to send on, or the link could not send it
-};
-
 // One metering run: the meter's port, the poll tick, what the last accepted
 // reply said, the commands waiting for the next one, and the reports to the
 // host. It starts and shuts down itself; the main window and the run without

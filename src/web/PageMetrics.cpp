@@ -51,22 +51,22 @@ QByteArray MetricsText(const PageMetrics& m)
               *m.fullScaleWatts);
     w.states("port", "The meter's serial port.", m.port, {"open", "lost", "waiting"});
     w.one("host_linked", "gauge", "1 while the host program takes the reports.", m.hostLinked);
-    w.one("polls_total", "counter", "Poll commands written to the meter.", double(m.polls));
+    w.one("polls_total", "counter", "Poll commands written to the meter.", double(m.counts.polls));
     w.one("replies_accepted_total", "counter", "Poll ticks that read a whole status reply.",
-          double(m.accepted));
+          double(m.counts.accepted));
     w.one("replies_rejected_total", "counter",
           "Poll ticks that read something from the meter that was not a whole status reply.",
-          double(m.rejected));
+          double(m.counts.rejected));
     w.one("ticks_without_reply_total", "counter",
           "Poll ticks with the port open that read nothing from the meter.",
-          double(m.ticksWithoutReply));
+          double(m.counts.ticksWithoutReply));
     w.family("host_reports_total", "counter",
              "Reports to the host program by what became of them: answered, refused with an "
              "error, left unanswered for a second, or not sent for want of a link.");
-    w.sample(double(m.hostAnswered), "outcome=\"answered\"");
-    w.sample(double(m.hostRefused), "outcome=\"refused\"");
-    w.sample(double(m.hostUnanswered), "outcome=\"unanswered\"");
-    w.sample(double(m.hostNotSent), "outcome=\"not_sent\"");
+    w.sample(double(m.counts.hostAnswered), "outcome=\"answered\"");
+    w.sample(double(m.counts.hostRefused), "outcome=\"refused\"");
+    w.sample(double(m.counts.hostUnanswered), "outcome=\"unanswered\"");
+    w.sample(double(m.counts.hostNotSent), "outcome=\"not_sent\"");
     w.one("station_clients", "gauge", "Hamlib clients of the station link.", m.stationClients);
     w.one("station_refusals_total", "counter", "Station link clients turned away or cut off.",
           double(m.stationRefusals));

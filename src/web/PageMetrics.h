@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "RunCounts.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 #include <optional>
@@ -16,15 +18,7 @@ struct PageMetrics {
     enum class Port { Open, Lost, Waiting };
     Port port = Port::Waiting;
     bool hostLinked = false;
-    // The run's counts since the start.
-    quint64 polls = 0;
-    quint64 accepted = 0;
-    quint64 rejected = 0;
-    quint64 ticksWithoutReply = 0;
-    quint64 hostAnswered = 0;
-    quint64 hostRefused = 0;
-    quint64 hostUnanswered = 0;
-    quint64 hostNotSent = 0;
+    RunCounts counts;
     int stationClients = 0;
     quint64 stationRefusals = 0;
     bool protectionLatched = false;
