@@ -20,30 +20,20 @@ void TestClientAdmission::newcomer_data()
     QTest::addColumn<QString>("newcomer");
     QTest::addColumn<int>("makesWay");
     QTest::addColumn<bool>("admitted");
-    QTest::newRow("room for all") << "1 10.0.0.1"
-                                  << "10.0.0.2" << -1 << true;
-    QTest::newRow("new ones at their cap: the oldest goes") << "3 127.0.0.1"
-                                                            << "127.0.0.1" << 0 << true;
-    QTest::newRow("the proven are passed over") << "1 127.0.0.1+, 3 127.0.0.1"
-                                                << "127.0.0.1" << 1 << true;
-    QTest::newRow("all at their cap: the oldest new one goes") << "3 127.0.0.1+, 1 ::1"
-                                                               << "127.0.0.1" << 3 << true;
-    QTest::newRow("all proven: the newcomer is turned away") << "4 127.0.0.1+"
-                                                             << "127.0.0.1" << -1 << false;
-    QTest::newRow("an address at its cap: its oldest goes") << "1 10.0.0.9, 2 10.0.0.1"
-                                                            << "10.0.0.1" << 1 << true;
-    QTest::newRow("an address at its cap while all are full") << "2 10.0.0.2+, 2 10.0.0.1"
-                                                              << "10.0.0.1" << 2 << true;
-    QTest::newRow("another address is not held to it") << "2 10.0.0.1"
-                                                       << "10.0.0.2" << -1 << true;
-    QTest::newRow("proven ones of the address do not count") << "2 10.0.0.1+, 1 10.0.0.1"
-                                                             << "10.0.0.1" << -1 << true;
-    QTest::newRow("IPv4 loopback shares only the cap of new ones") << "2 127.0.0.1"
-                                                                   << "127.0.0.1" << -1 << true;
-    QTest::newRow("IPv6 loopback shares only the cap of new ones") << "2 ::1"
-                                                                   << "::1" << -1 << true;
-    QTest::newRow("an IPv6 address beyond loopback") << "2 2001:db8::5"
-                                                     << "2001:db8::5" << 0 << true;
+    // clang-format off
+    QTest::newRow("room for all") << "1 10.0.0.1" << "10.0.0.2" << -1 << true;
+    QTest::newRow("new ones at their cap: the oldest goes") << "3 127.0.0.1" << "127.0.0.1" << 0 << true;
+    QTest::newRow("the proven are passed over") << "1 127.0.0.1+, 3 127.0.0.1" << "127.0.0.1" << 1 << true;
+    QTest::newRow("all at their cap: the oldest new one goes") << "3 127.0.0.1+, 1 ::1" << "127.0.0.1" << 3 << true;
+    QTest::newRow("all proven: the newcomer is turned away") << "4 127.0.0.1+" << "127.0.0.1" << -1 << false;
+    QTest::newRow("an address at its cap: its oldest goes") << "1 10.0.0.9, 2 10.0.0.1" << "10.0.0.1" << 1 << true;
+    QTest::newRow("an address at its cap while all are full") << "2 10.0.0.2+, 2 10.0.0.1" << "10.0.0.1" << 2 << true;
+    QTest::newRow("another address is not held to it") << "2 10.0.0.1" << "10.0.0.2" << -1 << true;
+    QTest::newRow("proven ones of the address do not count") << "2 10.0.0.1+, 1 10.0.0.1" << "10.0.0.1" << -1 << true;
+    QTest::newRow("IPv4 loopback shares only the cap of new ones") << "2 127.0.0.1" << "127.0.0.1" << -1 << true;
+    QTest::newRow("IPv6 loopback shares only the cap of new ones") << "2 ::1" << "::1" << -1 << true;
+    QTest::newRow("an IPv6 address beyond loopback") << "2 2001:db8::5" << "2001:db8::5" << 0 << true;
+    // clang-format on
 }
 
 void TestClientAdmission::newcomer()
