@@ -2,7 +2,8 @@
 # Only the window's libraries may link Qt's Gui: everything below them runs
 # in the service without a display too. A library under src/ that reaches
 # Qt6::Gui, directly or through what it links, fails the configure.
-set(VOSSBRIDGE_WINDOW_LIBRARIES vossbridge_ui vossbridge_meterview vossbridge_app)
+# The window's program, `vossbridge`, is one of them; `vossbridged` is not.
+set(VOSSBRIDGE_WINDOW_LIBRARIES vossbridge_ui vossbridge_meterview vossbridge_app vossbridge)
 
 # `out`: the targets `target` links, itself excluded, followed transitively.
 function(vossbridge_linked_targets target out)
@@ -52,7 +53,7 @@ foreach(directory IN LISTS VOSSBRIDGE_DIRECTORIES)
     get_directory_property(targets DIRECTORY ${directory} BUILDSYSTEM_TARGETS)
     foreach(target IN LISTS targets)
         get_target_property(type ${target} TYPE)
-        if(NOT type STREQUAL "STATIC_LIBRARY" OR target IN_LIST VOSSBRIDGE_WINDOW_LIBRARIES)
+        if(NOT type MATCHES "^(STATIC_LIBRARY|EXECUTABLE)$" OR target IN_LIST VOSSBRIDGE_WINDOW_LIBRARIES)
             continue()
         endif()
         vossbridge_linked_targets(${target} linked)

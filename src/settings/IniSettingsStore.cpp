@@ -69,6 +69,17 @@ IniSettingsStore::IniSettingsStore()
     : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Vossbridge"),
                 QStringLiteral("Vossbridge"))
 {
+    removeLockLeftBehind();
+}
+
+IniSettingsStore::IniSettingsStore(const QString& fileName)
+    : settings_(fileName, QSettings::IniFormat)
+{
+    removeLockLeftBehind();
+}
+
+void IniSettingsStore::removeLockLeftBehind()
+{
     // QSettings reads without its lock and takes it at the first write, so
     // the lock is still free to clear here.
     const QString lockPath = settings_.fileName() + QStringLiteral(".lock");

@@ -11,6 +11,9 @@
 class IniSettingsStore : public SettingsStore {
 public:
     IniSettingsStore();
+    // The settings in the INI file `fileName`: the service's, or one named on
+    // the command line.
+    explicit IniSettingsStore(const QString& fileName);
 
     // Removes the lock file at `lockPath` when no live process holds it;
     // true when it did.
@@ -23,5 +26,7 @@ public:
     QString fileName() const { return settings_.fileName(); }
 
 private:
+    void removeLockLeftBehind();
+
     QSettings settings_;
 };
