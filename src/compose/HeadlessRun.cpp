@@ -2,7 +2,9 @@
 #include "HeadlessRun.h"
 
 #include "AppLog.h"
+#include "PortMap.h"
 #include "ProgramParts.h"
+#include "StartUpSettings.h"
 
 HeadlessRun::HeadlessRun(ProgramParts& parts, QObject* parent) : QObject(parent), parts_(parts)
 {
@@ -14,6 +16,7 @@ HeadlessRun::HeadlessRun(ProgramParts& parts, QObject* parent) : QObject(parent)
         const QStringList trouble = parts_.run.troubles();
         if (!trouble.isEmpty())
             qCWarning(lcApp).noquote() << "state:" << trouble.join(QStringLiteral(", "));
+        Q_EMIT stateChanged();
     });
 }
 
@@ -27,17 +30,60 @@ void HeadlessRun::start()
 void HeadlessRun::tryOpen()
 {
     MeterRun& run = parts_.run;
-    if (run.start()) {
+    const bool opened = run.start();
+    if (opened) {
         failureLogged_ = false;
-        return;
+        openedDevice_ = DeviceForPort(parts_.store, run.portNumber());
+    } else {
+        // Once per spell of failures, not every few seconds all day.
+        if (!failureLogged_)
+            qCWarning(lcApp).noquote()
+                << MeterRun::PortUnavailableText << "Port" << run.portNumber() << ":"
+                << run.portError() << "- trying again every" << OpenRetryMs / 1000 << "s";
+        failureLogged_ = true;
+        openRetry_.start();
     }
-    // Once per spell of failures, not every few seconds all day.
-    if (!failureLogged_)
-        qCWarning(lcApp).noquote()
-            << MeterRun::PortUnavailableText << "Port" << run.portNumber() << ":" << run.portError()
-            << "- trying again every" << OpenRetryMs / 1000 << "s";
-    failureLogged_ = true;
-    openRetry_.start();
+    if (!started_) {
+        started_ = true;
+        Q_EMIT started(opened);
+    }
+    Q_EMIT stateChanged();
+}
+
+void HeadlessRun::reopenPort()
+{
+    openRetry_.stop();
+    parts_.run.releasePort();
+    failureLogged_ = false;
+    tryOpen();
+}
+
+void HeadlessRun::applySettings(const QStringList& changedKeys)
+{
+    MeterRun& run = parts_.run;
+    QStringList applied;
+    const qint16 port = StartUpSettings::PortNumber.read(parts_.store);
+    // A port that is waiting may open now, whatever changed.
+    if (isWaitingForPort() || port != run.portNumber() ||
+        DeviceForPort(parts_.store, port) != openedDevice_) {
+        reopenPort();
+        applied << (run.isMeterAvailable() ? QStringLiteral("port %1 open")
+                                           : QStringLiteral("port %1 not available yet"))
+                       .arg(port);
+    } else if (run.isPolling() && run.storedPollPeriod() != run.pollPeriod()) {
+        applied << QStringLiteral("polling every %1 ms").arg(run.storedPollPeriod());
+        run.setPollPeriod(run.storedPollPeriod());
+        Q_EMIT stateChanged();
+    }
+    parts_.links.station().applySettings(parts_.store);
+    parts_.links.mqtt().applySettings(parts_.store);
+    parts_.links.web().applySettings(parts_.store);
+    QString line = changedKeys.isEmpty()
+                       ? QStringLiteral("nothing changed")
+                       : QStringLiteral("changed ") + changedKeys.join(QStringLiteral(", "));
+    if (!applied.isEmpty())
+        line += QStringLiteral("; ") + applied.join(QStringLiteral("; "));
+    qCInfo(lcApp).noquote() << "settings read again:" << line;
 }
 
 void HeadlessRun::shutDown()
@@ -46,4 +92,18 @@ void HeadlessRun::shutDown()
     parts_.run.shutDown();
     parts_.links.shutDown();
     Q_EMIT finished();
+}
+
+QString HeadlessRun::stateText() const
+{
+    const MeterRun& run = parts_.run;
+    if (run.isMeterAvailable())
+        return QStringLiteral("polling port %1 every %2 ms")
+            .arg(run.portNumber())
+            .arg(run.pollPeriod());
+    if (isWaitingForPort() || !run.isPortLost())
+        return QStringLiteral("waiting for port %1: %2").arg(run.portNumber()).arg(run.portError());
+    return QStringLiteral("port %1 lost: %2")
+        .arg(run.portNumber())
+        .arg(run.lostReason().replace(u'\n', u' '));
 }

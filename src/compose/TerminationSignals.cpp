@@ -32,7 +32,11 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
     notifier_ = std::make_unique<QSocketNotifier>(pipeFds[0], QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
         char byte = 0;
-        if (::read(pipeFds[0], &byte, 1) == 1)
+        if (::read(pipeFds[0], &byte, 1) != 1)
+            return;
+        if (byte == SIGHUP)
+            Q_EMIT hangup();
+        else
             Q_EMIT received(byte);
     });
     struct sigaction action = {};
@@ -43,10 +47,24 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
+void TerminationSignals::catchHangup()
+{
+    if (!notifier_)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGHUP, &action, nullptr);
+    hangupCaught_ = true;
+}
+
 TerminationSignals::~TerminationSignals()
 {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    if (hangupCaught_)
+        std::signal(SIGHUP, SIG_DFL);
     notifier_.reset();
     for (int& fd : pipeFds) {
         if (fd >= 0)

@@ -4,10 +4,12 @@
 #include "IniSettingsStore.h"
 #include "ProgramParts.h"
 #include "RealLinks.h"
+#include "ServiceNotifier.h"
 #include "TerminationSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <optional>
 
 namespace {
 // The system service's settings, in its state directory; systemd names the
@@ -35,11 +37,12 @@ int main(int argc, char* argv[])
     parser.addVersionOption();
     const QCommandLineOption settingsOption(
         QStringLiteral("settings"),
-        QStringLiteral("The settings file (default: the service's, %1).").arg(ServiceSettingsFile()),
+        QStringLiteral("The settings file (default: the service's, %1).")
+            .arg(ServiceSettingsFile()),
         QStringLiteral("file"), ServiceSettingsFile());
-    const QCommandLineOption recordOption(
-        QStringLiteral("record"), QStringLiteral("Append each reading to <file> (CSV)."),
-        QStringLiteral("file"));
+    const QCommandLineOption recordOption(QStringLiteral("record"),
+                                          QStringLiteral("Append each reading to <file> (CSV)."),
+                                          QStringLiteral("file"));
     parser.addOption(settingsOption);
     parser.addOption(recordOption);
     parser.process(core);
@@ -51,9 +54,25 @@ int main(int argc, char* argv[])
     if (parser.isSet(recordOption) && !parts.links.startRecording(parser.value(recordOption)))
         qCWarning(lcApp).noquote() << parts.links.recorder().statusText();
     QObject::connect(&headless, &HeadlessRun::finished, &core, [] { QCoreApplication::exit(0); });
-    // SIGINT and SIGTERM store what shutdown stores.
+    std::optional<ServiceNotifier> notifier;
+    if (ServiceNotifier::isWanted())
+        notifier.emplace(headless, parts.run);
+    // SIGINT and SIGTERM store what shutdown stores; SIGHUP (systemctl
+    // reload) reads the settings file again.
     TerminationSignals signals;
-    QObject::connect(&signals, &TerminationSignals::received, &headless, &HeadlessRun::shutDown);
+    signals.catchHangup();
+    QObject::connect(&signals, &TerminationSignals::received, &headless, [&] {
+        if (notifier)
+            notifier->stopping();
+        headless.shutDown();
+    });
+    QObject::connect(&signals, &TerminationSignals::hangup, &headless, [&] {
+        if (notifier)
+            notifier->reloading();
+        headless.applySettings(store.reload());
+        if (notifier)
+            notifier->reloaded();
+    });
     headless.start();
     return QCoreApplication::exec();
 }

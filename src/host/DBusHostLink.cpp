@@ -88,6 +88,16 @@ void DBusHostLink::createLink()
     // Activation may ask twice in a row; the attempt under way serves both.
     if (linking_)
         return;
+    // A system service has no session bus, and none comes later: said once,
+    // and nothing is asked of a connection that isn't there.
+    if (!bus_.isConnected()) {
+        if (!toldNoBus_)
+            qCInfo(lcHost).noquote() << "no session bus (" + bus_.lastError().message() +
+                                            "): reports to the host are off";
+        toldNoBus_ = true;
+        Q_EMIT linkTried();
+        return;
+    }
     linking_ = true;
     ++attempt_;
     // One wait for the whole creation: a host that answers each step just

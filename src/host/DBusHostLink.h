@@ -91,4 +91,5 @@ private:
     bool toldDropping_ = false;
     QString lastError_;
     bool toldNoHost_ = false;
+    bool toldNoBus_ = false;
 };

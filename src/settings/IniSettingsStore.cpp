@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSysInfo>
 #include <algorithm>
 #include <cerrno>
@@ -95,6 +96,28 @@ QString IniSettingsStore::read(const QString& group, const QString& key)
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QStringLiteral(", "));
     return value.toString();
+}
+
+QStringList IniSettingsStore::reload()
+{
+    const auto snapshot = [this] {
+        QMap<QString, QVariant> values;
+        for (const QString& key : settings_.allKeys())
+            values.insert(key, settings_.value(key));
+        return values;
+    };
+    const QMap<QString, QVariant> before = snapshot();
+    settings_.sync();
+    const QMap<QString, QVariant> after = snapshot();
+    QStringList changed;
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        if (before.value(it.key()) != it.value())
+            changed << it.key();
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (!after.contains(it.key()))
+            changed << it.key();
+    changed.sort();
+    return changed;
 }
 
 void IniSettingsStore::save(const QList<StoredText>& texts)

@@ -4,6 +4,7 @@
 #include "SettingsStore.h"
 
 #include <QSettings>
+#include <QStringList>
 
 // The settings in $XDG_CONFIG_HOME/Vossbridge/Vossbridge.ini, readable by
 // their owner only. A lock file left by a process that was killed while it
@@ -24,6 +25,9 @@ public:
     using SettingsStore::save;
 
     QString fileName() const { return settings_.fileName(); }
+    // Reads the file again, for edits made by someone else since it was
+    // read; returns the keys ("Group/Key") whose text changed, came or went.
+    QStringList reload();
 
 private:
     void removeLockLeftBehind();
