@@ -108,6 +108,9 @@ QStringList IniSettingsStore::reload()
     };
     const QMap<QString, QVariant> before = snapshot();
     settings_.sync();
+    // What was read before stays in use.
+    if (settings_.status() != QSettings::NoError)
+        qCWarning(lcSettings).noquote() << "can't read the settings again from" << fileName();
     const QMap<QString, QVariant> after = snapshot();
     QStringList changed;
     for (auto it = after.cbegin(); it != after.cend(); ++it)
