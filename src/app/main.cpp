@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AppLog.h"
-#include "HeadlessRun.h"
 #include "IniSettingsStore.h"
 #include "MainWindow.h"
 #include "ProgramParts.h"
@@ -10,7 +8,14 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 void SetNames()
@@ -31,8 +36,8 @@ const QCommandLineOption RecordOption(QStringLiteral("record"),
 
 const QCommandLineOption HeadlessOption(
     QStringLiteral("headless"),
-    QStringLiteral("Run without a window (as a service): poll, report and serve the links from "
-                   "the same settings; log to standard error."));
+    QStringLiteral("Run without a window (as a service): runs vossbridged, which polls, reports "
+                   "and serves the links from the same settings; logs to standard error."));
 
 void DescribeOptions(QCommandLineParser& parser)
 {
@@ -58,20 +63,39 @@ bool AsksFor(int argc, char* argv[], std::initializer_list<const char*> options)
     return false;
 }
 
-int RunHeadless(QCoreApplication& core, const QCommandLineParser& parser)
+// The run without a window is vossbridged's: beside this program (the build
+// tree), in the bin folder of an installed /usr/libexec/vossbridge, or on PATH.
+QString FindServiceProgram()
 {
-    IniSettingsStore store;
-    RealLinks real(store);
-    ProgramParts parts(store, real.port, real.host);
-    HeadlessRun headless(parts);
-    if (parser.isSet(RecordOption) && !parts.links.startRecording(parser.value(RecordOption)))
-        qCWarning(lcApp).noquote() << parts.links.recorder().statusText();
-    QObject::connect(&headless, &HeadlessRun::finished, &core, [] { QCoreApplication::exit(0); });
-    // SIGINT and SIGTERM store what shutdown stores.
-    TerminationSignals signals;
-    QObject::connect(&signals, &TerminationSignals::received, &headless, &HeadlessRun::shutDown);
-    headless.start();
-    return QCoreApplication::exec();
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate :
+         {dir + QStringLiteral("/vossbridged"), dir + QStringLiteral("/../../bin/vossbridged")}) {
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).absoluteFilePath();
+    }
+    return QStandardPaths::findExecutable(QStringLiteral("vossbridged"));
+}
+
+// Becomes vossbridged on this user's settings; returns only when it can't.
+int RunHeadless(const QCommandLineParser& parser)
+{
+    const QString program = FindServiceProgram();
+    if (program.isEmpty()) {
+        std::fprintf(stderr, "vossbridge: --headless runs vossbridged, which is neither beside "
+                             "this program nor on PATH; install it\n");
+        return 127;
+    }
+    QByteArrayList arguments{QFile::encodeName(program), "--settings",
+                             QFile::encodeName(IniSettingsStore().fileName())};
+    if (parser.isSet(RecordOption))
+        arguments << "--record" << QFile::encodeName(parser.value(RecordOption));
+    std::vector<char*> argv;
+    for (QByteArray& a : arguments)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    std::fprintf(stderr, "vossbridge: can't run %s: %s\n", argv[0], std::strerror(errno));
+    return 126;
 }
 } // namespace
 
@@ -84,7 +108,7 @@ int main(int argc, char* argv[])
         QCommandLineParser parser;
         DescribeOptions(parser);
         parser.process(core); // prints and exits for --help and --version
-        return RunHeadless(core, parser);
+        return RunHeadless(parser);
     }
 
     QApplication app(argc, argv);

@@ -38,9 +38,8 @@ bool ServiceNotifier::isWanted()
     return qEnvironmentVariableIsSet("NOTIFY_SOCKET");
 }
 
-void ServiceNotifier::ready(bool portOpen)
+void ServiceNotifier::ready()
 {
-    Q_UNUSED(portOpen)
     ready_ = true;
     status_ = headless_.stateText();
     notify("READY=1\nSTATUS=" + status_.toUtf8());

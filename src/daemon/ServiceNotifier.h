@@ -30,7 +30,7 @@ public:
     void stopping();
 
 private:
-    void ready(bool portOpen);
+    void ready();
     void updateStatus();
     void ping();
     void checkPollPeriod();

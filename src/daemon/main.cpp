@@ -32,7 +32,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Polls a power and SWR meter and serves its readings to the station's "
-                       "programs, without a window; logs to standard error."));
+                       "programs, without a window; logs to standard error. SIGHUP (systemctl "
+                       "reload) reads the settings file again; under systemd it tells when it "
+                       "is ready and feeds the watchdog from the poll tick."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption settingsOption(
