@@ -4,6 +4,7 @@
 #include "IniSettingsStore.h"
 #include "ProgramParts.h"
 #include "RealLinks.h"
+#include "SetupCommands.h"
 #include "TerminationSignals.h"
 
 #include <QCommandLineParser>
@@ -42,7 +43,10 @@ int main(int argc, char* argv[])
         QStringLiteral("file"));
     parser.addOption(settingsOption);
     parser.addOption(recordOption);
+    AddSetupOptions(parser);
     parser.process(core);
+    if (const auto status = RunSetupCommand(parser, parser.value(settingsOption)))
+        return *status;
 
     IniSettingsStore store(parser.value(settingsOption));
     RealLinks real(store);
