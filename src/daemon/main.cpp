@@ -5,6 +5,7 @@
 #include "ProgramParts.h"
 #include "RealLinks.h"
 #include "ServiceNotifier.h"
+#include "SetupCommands.h"
 #include "TerminationSignals.h"
 
 #include <QCommandLineParser>
@@ -47,7 +48,10 @@ int main(int argc, char* argv[])
                                           QStringLiteral("file"));
     parser.addOption(settingsOption);
     parser.addOption(recordOption);
+    AddSetupOptions(parser);
     parser.process(core);
+    if (const auto status = RunSetupCommand(parser, parser.value(settingsOption)))
+        return *status;
 
     IniSettingsStore store(parser.value(settingsOption));
     RealLinks real(store);

@@ -31,6 +31,14 @@ bool MayReadWrite(const QString& path)
     return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
 }
 
+QString PathToStore(const QString& path, const SerialDeviceList& list)
+{
+    if (QFileInfo(path).isSymLink())
+        return path;
+    const QStringList links = list.byIdLinksTo(path);
+    return links.isEmpty() ? path : links.first();
+}
+
 SerialDeviceList::SerialDeviceList(QString byIdDir)
     : SerialDeviceList(&SerialDeviceList::systemDevices, std::move(byIdDir),
                        &SerialDeviceList::systemStamp)

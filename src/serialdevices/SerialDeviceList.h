@@ -52,3 +52,8 @@ private:
 
 // This user may open `path` for reading and writing.
 bool MayReadWrite(const QString& path);
+
+// The name a port stores for the device at `path`: its by-id link when `path`
+// is the device node of an adapter that has one, otherwise `path` as given (a
+// link someone chose stays as chosen).
+QString PathToStore(const QString& path, const SerialDeviceList& list);

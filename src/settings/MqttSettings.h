@@ -4,6 +4,7 @@
 #include "HostPort.h"
 #include "SettingKey.h"
 
+#include <QFileInfo>
 #include <QSysInfo>
 #include <optional>
 
@@ -110,4 +111,24 @@ inline const SettingKey<bool> Discovery{
 inline const SettingKey<bool> Commands{
     Group,   QStringLiteral("Commands"),     false, LowerCaseBool, LowerCaseBoolText,
     nullptr, QStringLiteral("true or false")};
+
+// The rules that look at more than one key or beyond the text, for the
+// settings page and the command line alike; empty when the values may be
+// stored. The password itself never shows in a refusal.
+inline QString PasswordRefusal(const QString& user, const QString& password)
+{
+    if (password.isEmpty() || !user.trimmed().isEmpty())
+        return {};
+    return QStringLiteral("%1: a password is not allowed without %2")
+        .arg(Password.path(), User.path());
+}
+// The link fails, rather than dropping TLS, on a file it can't read: better
+// said when the file is chosen.
+inline QString CaFileRefusal(const QString& caFile)
+{
+    const QString name = caFile.trimmed();
+    if (name.isEmpty() || QFileInfo(name).isReadable())
+        return {};
+    return RefusalText(CaFile.path(), caFile, CaFile.allowed);
+}
 } // namespace MqttSettings

@@ -5,7 +5,6 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -84,14 +83,10 @@ QList<SettingsPage::Entry> MqttSettingsPage::entries() const
 {
     using namespace MqttSettings;
     Entry caFile = entry(caFile_, CaFile, caFile_->text());
-    if (caFile.refusal.isEmpty() && !caFile.text.text.isEmpty() &&
-        !QFileInfo(caFile.text.text).isReadable())
-        caFile.refusal = RefusalText(CaFile.path(), caFile.text.text, CaFile.allowed);
+    if (caFile.refusal.isEmpty())
+        caFile.refusal = CaFileRefusal(caFile.text.text);
     Entry password = entry(password_, Password, password_->text());
-    // The password itself never shows.
-    if (!password_->text().isEmpty() && user_->text().trimmed().isEmpty())
-        password.refusal =
-            tr("%1: a password is not allowed without %2").arg(Password.path(), User.path());
+    password.refusal = PasswordRefusal(user_->text(), password_->text());
     return {valueEntry(enabled_, Enabled, enabled_->isChecked()),
             entry(broker_, Broker, broker_->text()),
             entry(clientId_, ClientId, clientId_->text()),

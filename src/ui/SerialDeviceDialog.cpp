@@ -232,10 +232,7 @@ void SerialDeviceDialog::takeSelectedRow()
 
 QString SerialDeviceDialog::pathToStore(const QString& path) const
 {
-    if (QFileInfo(path).isSymLink())
-        return path;
-    const QStringList links = devices_.byIdLinksTo(path);
-    return links.isEmpty() ? path : links.first();
+    return PathToStore(path, devices_);
 }
 
 void SerialDeviceDialog::checkPath()

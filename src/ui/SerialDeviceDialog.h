@@ -36,8 +36,8 @@ public:
     // have gone since it was listed), and when it names a device stores it,
     // emits deviceChosen() and closes. False, and nothing stored, otherwise.
     bool choose();
-    // The name stored for `path`: its by-id link when `path` is the device
-    // node of an adapter that has one, otherwise `path` as typed.
+    // The name stored for `path`, by the rule every way of choosing a device
+    // shares (PathToStore): its by-id link where it has one.
     QString pathToStore(const QString& path) const;
 
     QTreeWidget* deviceList() const { return deviceList_; }
