@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs the installed Vossbridge from an unpacked package root against the
-# installed meter simulator and reference host, on the current session bus.
+# Runs the installed Vossbridge, the window's program and vossbridged, from
+# the unpacked packages' root against the installed meter simulator and
+# reference host, on the current session bus.
 # A runner, if given, runs the package's programs: an emulator for another
 # architecture's package (scripts/package-arm64 gives qemu-aarch64-static).
 # Usage: tests/installed-smoke.sh ROOT [RUNNER...]
@@ -30,11 +31,16 @@ wait_for() {
     return 1
 }
 
-[ -x "$bin/vossbridge" ] || fail "no vossbridge command"
+for c in vossbridge vossbridged vossbridge-host vossbridge-meter-sim; do
+    [ -x "$bin/$c" ] || fail "no $c command"
+done
+# vossbridge --headless runs vossbridged: the unpacked one.
+export PATH=$bin:$PATH
 [ -f "$(dirname "$(readlink -f "$bin/vossbridge")")/TRX.hlp" ] || fail "TRX.hlp is not beside the program"
 # Both answer without a display.
 "${run[@]}" "$bin/vossbridge" --version </dev/null | grep -q '^Vossbridge ' || fail "--version did not answer"
 "${run[@]}" "$bin/vossbridge" --help </dev/null | grep -q -- '--record' || fail "--help did not answer"
+"${run[@]}" "$bin/vossbridged" --help </dev/null | grep -q -- '--settings' || fail "vossbridged --help did not answer"
 
 "${run[@]}" "$bin/vossbridge-meter-sim" -e "power 42" -e "swr 1.5" -e "alarm 1" -e "range 1" \
     >"$scratch/sim.log" </dev/null &
@@ -47,31 +53,37 @@ pids+=($!)
 wait_for 10 grep -qs listening "$scratch/host.err" || fail "the reference host did not start"
 
 export XDG_CONFIG_HOME=$scratch/config
-mkdir -p "$XDG_CONFIG_HOME/Vossbridge"
 
-# Runs the program with the given options from fresh settings, until the
-# simulator's readings reach the host (SWR 1.5 at alarm setting 1, then 42 W
-# in the 250 W range), and stops it as the session would.
+# Runs a program with the given options from fresh settings in $settings,
+# until the simulator's readings reach the host (SWR 1.5 at alarm setting 1,
+# then 42 W in the 250 W range), and stops it as the session or systemd
+# would. Without a window it gets no window system at all.
 poll_and_report() {
-    printf '[Ports]\nCom5=%s\n' "$device" >"$XDG_CONFIG_HOME/Vossbridge/Vossbridge.ini"
+    mkdir -p "$(dirname "$settings")"
+    printf '[Ports]\nCom5=%s\n' "$device" >"$settings"
     local seen
     seen=$(wc -l <"$scratch/host.log")
-    local qpa=(env QT_QPA_PLATFORM=offscreen)
-    [ "${1:-}" = --headless ] && qpa=(env -u QT_QPA_PLATFORM) # no window system at all
-    "${qpa[@]}" "${run[@]}" "$bin/vossbridge" "$@" 2>"$scratch/vossbridge.err" &
+    local env=(env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY)
+    [ "$*" = vossbridge ] && env=(env QT_QPA_PLATFORM=offscreen)
+    "${env[@]}" "${run[@]}" "$bin/$1" "${@:2}" 2>"$scratch/program.err" &
     program=$!
     pids+=($program)
     reported() { tail -n +"$((seen + 1))" "$scratch/host.log" | grep -q "$1"; }
-    wait_for 20 reported ' 34 1 1.5 ' || fail "vossbridge $*: no SWR report reached the host"
-    wait_for 20 reported ' 33 2 42 ' || fail "vossbridge $*: no power report reached the host"
+    wait_for 20 reported ' 34 1 1.5 ' || fail "$*: no SWR report reached the host"
+    wait_for 20 reported ' 33 2 42 ' || fail "$*: no power report reached the host"
 
     kill -TERM "$program"
     status=0
     wait "$program" || status=$?
-    [ "$status" -eq 0 ] || fail "vossbridge $* exited with status $status after SIGTERM"
-    grep -q '^Alarm=1$' "$XDG_CONFIG_HOME/Vossbridge/Vossbridge.ini" ||
-        fail "vossbridge $*: shutdown stored no alarm setting"
-    echo "installed smoke test: vossbridge $* passed ($(tail -n +"$((seen + 1))" "$scratch/host.log" | grep -c ' 33 ') power reports)"
+    [ "$status" -eq 0 ] || fail "$* exited with status $status after SIGTERM"
+    grep -q '^Alarm=1$' "$settings" || fail "$*: shutdown stored no alarm setting"
+    echo "installed smoke test: $* passed ($(tail -n +"$((seen + 1))" "$scratch/host.log" | grep -c ' 33 ') power reports)"
 }
-poll_and_report
-poll_and_report --headless
+settings=$XDG_CONFIG_HOME/Vossbridge/Vossbridge.ini
+poll_and_report vossbridge
+poll_and_report vossbridge --headless
+# The system service's way: the settings file in the state directory
+# systemd names.
+export STATE_DIRECTORY=$scratch/state
+settings=$STATE_DIRECTORY/Vossbridge.ini
+poll_and_report vossbridged

@@ -45,7 +45,7 @@ private Q_SLOTS:
         Dialog d;
         d.create();
         QCOMPARE(d.about->windowTitle(), QStringLiteral("About Vossbridge"));
-        QCOMPARE(d.about->versionLabel->text(), QStringLiteral("Version 0.9.9"));
+        QCOMPARE(d.about->versionLabel->text(), QStringLiteral("Version 0.10.0"));
         QCOMPARE(d.about->titleLabel->text(), QStringLiteral("Vossbridge"));
         QCOMPARE(d.about->size(), QSize(382, 237));
         QCOMPARE(d.about->okButton->geometry(), QRect(283, 175, 84, 23));
