@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QSettings>
 #include <QStringList>
@@ -79,6 +81,33 @@ inline qint64 PeakRssKb(qint64 pid)
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// Resident memory in KB by what is mapped: a file's mappings summed under
+// its name ("libQt6Core.so.6.4.2"), the heap, the stacks and the anonymous
+// mappings (malloc's arenas, thread stacks) each under its bracketed name.
+inline QMap<QString, qint64> ResidentByMapping(qint64 pid)
+{
+    QMap<QString, qint64> kb;
+    QFile smaps(QStringLiteral("/proc/%1/smaps").arg(pid));
+    if (!smaps.open(QIODevice::ReadOnly))
+        return kb;
+    QString mapping;
+    for (const QByteArray& line : smaps.readAll().split('\n')) {
+        if (line.startsWith("Rss:")) {
+            kb[mapping] += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+            continue;
+        }
+        // A mapping's first line: "address perms offset dev inode [name]";
+        // the other lines start with a field's name and a colon.
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 5 || fields.value(0).endsWith(':') || !fields.value(0).contains('-'))
+            continue;
+        const QString name =
+            QString::fromLocal8Bit(fields.size() > 5 ? fields.mid(5).join(' ') : "[anon]");
+        mapping = name.startsWith(u'/') ? QFileInfo(name).fileName() : name;
+    }
+    return kb;
 }
 
 inline qsizetype OpenFds(qint64 pid)
@@ -165,14 +194,21 @@ private:
 // what a first run leaves, the meter on port 5 and the given poll period.
 class Program {
 public:
+    // Where the program finds its settings: in the user's configuration
+    // folder, as the window does, or named on its command line, as
+    // vossbridged takes them.
+    enum class Settings { Found, Named };
+
     // `program`: another build of the program to run in place of this one's;
     // `arguments`: its command line.
     Program(const QString& binDir, const QString& device, int pollPeriod, QString program = {},
-            const QStringList& arguments = {})
+            QStringList arguments = {}, Settings settings = Settings::Found)
     {
+        const QString file = config_.filePath(QStringLiteral("Vossbridge/Vossbridge.ini"));
+        if (settings == Settings::Named)
+            arguments << QStringLiteral("--settings") << file;
         {
-            QSettings ini(config_.filePath(QStringLiteral("Vossbridge/Vossbridge.ini")),
-                          QSettings::IniFormat);
+            QSettings ini(file, QSettings::IniFormat);
             ini.setValue(QStringLiteral("Ports/Com5"), device);
             const QStringList keys{"Position-Left=600", "Position-Top=450", "PwrMode=0",
                                    "Height=3495",       "mnuSetup=True",    "mnuSmall=False",
