@@ -12,10 +12,12 @@ HeadlessRun::HeadlessRun(ProgramParts& parts, QObject* parent) : QObject(parent)
     openRetry_.setInterval(OpenRetryMs);
     connect(&openRetry_, &QTimer::timeout, this, &HeadlessRun::tryOpen);
     // A run without a window has only the log to say what is wrong.
+    // Said when it changes, not at every reopen that finds it the same.
     connect(&parts_.run, &MeterRun::troublesChanged, this, [this] {
-        const QStringList trouble = parts_.run.troubles();
-        if (!trouble.isEmpty())
-            qCWarning(lcApp).noquote() << "state:" << trouble.join(QStringLiteral(", "));
+        const QString trouble = parts_.run.troubles().join(QStringLiteral(", "));
+        if (!trouble.isEmpty() && trouble != toldTrouble_)
+            qCWarning(lcApp).noquote() << "state:" << trouble;
+        toldTrouble_ = trouble;
         Q_EMIT stateChanged();
     });
 }

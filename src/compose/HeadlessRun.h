@@ -49,6 +49,7 @@ private:
     ProgramParts& parts_;
     QTimer openRetry_;
     QString openedDevice_;
+    QString toldTrouble_;
     bool failureLogged_ = false;
     bool started_ = false;
 };

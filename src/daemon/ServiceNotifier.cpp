@@ -52,12 +52,13 @@ void ServiceNotifier::ready()
 
 void ServiceNotifier::checkPollPeriod()
 {
-    // The tick feeds the watchdog: one slower than half its time is killed
-    // while it polls as asked.
-    if (pingEveryMs_ > 0 && run_.pollPeriod() > pingEveryMs_)
+    // The first tick after half the watchdog's time pings, so pings come up
+    // to a poll period late: a slow tick, late once more on a busy machine,
+    // would have a run that polls as asked killed.
+    if (pingEveryMs_ > 0 && 2 * run_.pollPeriod() > pingEveryMs_)
         qCWarning(lcApp) << "polling every" << run_.pollPeriod()
                          << "ms is too slow for the service's watchdog; give WatchdogSec= at "
-                            "least twice the poll period";
+                            "least four times the poll period";
 }
 
 void ServiceNotifier::updateStatus()
