@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MeterSimProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString MeterName = QStringLiteral("usb-Vossbridge_Meter_Simulator-if00-port0");
@@ -46,7 +49,8 @@ class TstSetupCommands : public QObject {
     {
         return text.replace(QStringLiteral("@pty"), meter_->devicePath())
             .replace(QStringLiteral("@byid"), byId_)
-            .replace(QStringLiteral("@file"), file_);
+            .replace(QStringLiteral("@file"), file_)
+            .replace(QStringLiteral("@closed"), dir_.filePath(QStringLiteral("closed")));
     }
 
 private Q_SLOTS:
@@ -55,6 +59,12 @@ private Q_SLOTS:
         meter_ = std::make_unique<MeterSimProcess>(QStringList{
             QStringLiteral("--by-id-dir"), byId_, QStringLiteral("--by-id-name"), MeterName});
         QVERIFY(!meter_->devicePath().isEmpty());
+        // A folder of another user's (root writing there would take the file
+        // from its owner), or one closed to this user.
+        QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("closed")));
+        const QByteArray closed = QFile::encodeName(dir_.filePath(QStringLiteral("closed")));
+        QVERIFY(::geteuid() == 0 ? ::chown(closed.constData(), 65534, 65534) == 0
+                                 : ::chmod(closed.constData(), 0500) == 0);
     }
 
     void commands_data()
@@ -78,6 +88,7 @@ private Q_SLOTS:
         QTest::newRow("argument without --set") << QStringList{"Mqtt/Enabled=true"} << 2 << QStringList{"unexpected argument \"Mqtt/Enabled=true\""} << QStringList{};
         QTest::newRow("two commands") << QStringList{"--show-settings", "--list-devices"} << 2 << QStringList{"one set-up command at a time"} << QStringList{};
         QTest::newRow("settings file a folder") << QStringList{"--set", "Mqtt/Rate=7", "--settings", "@byid"} << 1 << QStringList{"@byid is a folder"} << QStringList{};
+        QTest::newRow("folder not this user's") << QStringList{"--set", "Mqtt/Rate=7", "--settings", "@closed/V.ini"} << 1 << QStringList{"can't write @closed/V.ini"} << QStringList{};
         QTest::newRow("show: default, refused, hidden") << QStringList{"--show-settings"} << 0 << QStringList{"Pollrate = 80 (default)", "Count = 2 (default: \"0\" is not allowed: a whole number from 1 to 100)", "Password = (set, hidden)"} << QStringList{};
         QTest::newRow("device by its stable name") << QStringList{"--device", "@pty", "--by-id-dir", "@byid"} << 0 << QStringList{"Ports/Com5 = " + meter + ": port 5 opens it (the stable name of @pty)"} << QStringList{"Com5 = " + meter};
         QTest::newRow("device for another port") << QStringList{"--device", "@pty", "--port", "3"} << 0 << QStringList{"Ports/Com3 = @pty", "--set StartUp/ComPort=3"} << QStringList{"Com3 = @pty"};

@@ -40,6 +40,12 @@ QString ThisCommand()
     return words.join(u' ');
 }
 
+QString AsOwner(uid_t owner)
+{
+    const QString name = UserName(owner);
+    return QStringLiteral("Run it as %1: sudo -u %1 %2").arg(name, ThisCommand());
+}
+
 QString Refused(const QString& fileName, FileUse use, const QString& blocked, int error)
 {
     QString text = QStringLiteral("can't %1 %2: %3")
@@ -49,9 +55,8 @@ QString Refused(const QString& fileName, FileUse use, const QString& blocked, in
     const QString owned = NearestExisting(blocked, &node);
     if (error != EACCES || node.st_uid == ::geteuid())
         return text;
-    const QString owner = UserName(node.st_uid);
-    return text + QStringLiteral(" (%1 belongs to %2). Run it as %2: sudo -u %2 %3")
-                      .arg(owned, owner, ThisCommand());
+    return text + QStringLiteral(" (%1 belongs to %2). ").arg(owned, UserName(node.st_uid)) +
+           AsOwner(node.st_uid);
 }
 } // namespace
 
@@ -74,5 +79,14 @@ QString SettingsFileProblem(const QString& fileName, FileUse use)
     const QString folder = NearestExisting(QFileInfo(fileName).absolutePath(), &node);
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
         return Refused(fileName, use, folder, errno);
+    // Root may write anything, but the file written is root's then, and the
+    // service, which reads it as its own user, would find its keys gone.
+    struct stat owned {};
+    const QString owner = NearestExisting(fileName, &owned);
+    if (::geteuid() == 0 && owned.st_uid != 0)
+        return QStringLiteral("can't write %1 as root: %2 belongs to %3, who could not read it "
+                              "then. ")
+                   .arg(fileName, owner, UserName(owned.st_uid)) +
+               AsOwner(owned.st_uid);
     return {};
 }

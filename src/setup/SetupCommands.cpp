@@ -170,9 +170,9 @@ int SetSettings(const QStringList& arguments, const QString& settingsFile)
         const QString key = a.path.section(u'/', 1);
         const QString before = store.read(group, key);
         const auto shown = [&](const QString& t) {
-            return IsSecretSetting(a.path) ? QStringLiteral("(hidden)")
-                   : t.isEmpty()           ? QStringLiteral("\"\"")
-                                           : t;
+            if (t.isEmpty())
+                return QStringLiteral("\"\"");
+            return IsSecretSetting(a.path) ? QStringLiteral("(hidden)") : t;
         };
         if (before == text && !before.isNull()) {
             report << QStringLiteral("%1 unchanged: %2").arg(a.path, shown(text));
