@@ -34,8 +34,17 @@ wait_for() {
 for c in vossbridge vossbridged vossbridge-host vossbridge-meter-sim; do
     [ -x "$bin/$c" ] || fail "no $c command"
 done
-# vossbridge --headless runs vossbridged: the unpacked one.
-export PATH=$bin:$PATH
+# vossbridge --headless runs vossbridged from the command search path: the
+# unpacked one, through the runner when there is one (an emulator does not
+# follow a program into the programs it starts).
+path=$bin
+if [ ${#run[@]} -gt 0 ]; then
+    path=$scratch/runner
+    mkdir -p "$path"
+    printf '#!/bin/sh\nexec %s %s "$@"\n' "${run[*]}" "$bin/vossbridged" >"$path/vossbridged"
+    chmod +x "$path/vossbridged"
+fi
+export PATH=$path:$PATH
 [ -f "$(dirname "$(readlink -f "$bin/vossbridge")")/TRX.hlp" ] || fail "TRX.hlp is not beside the program"
 # Both answer without a display.
 "${run[@]}" "$bin/vossbridge" --version </dev/null | grep -q '^Vossbridge ' || fail "--version did not answer"
