@@ -34,17 +34,16 @@ wait_for() {
 for c in vossbridge vossbridged vossbridge-host vossbridge-meter-sim; do
     [ -x "$bin/$c" ] || fail "no $c command"
 done
-# vossbridge --headless runs vossbridged from the command search path: the
-# unpacked one, through the runner when there is one (an emulator does not
-# follow a program into the programs it starts).
-path=$bin
+# vossbridge --headless runs the vossbridged it finds first beside itself,
+# then in the installed bin folder, then on the command search path. An
+# emulator does not follow a program into the programs it starts, so with a
+# runner the unpacked root gets one beside the window's program that runs
+# vossbridged through the runner.
 if [ ${#run[@]} -gt 0 ]; then
-    path=$scratch/runner
-    mkdir -p "$path"
-    printf '#!/bin/sh\nexec %s %s "$@"\n' "${run[*]}" "$bin/vossbridged" >"$path/vossbridged"
-    chmod +x "$path/vossbridged"
+    beside=$(dirname "$(readlink -f "$bin/vossbridge")")/vossbridged
+    printf '#!/bin/sh\nexec %s %s "$@"\n' "${run[*]}" "$bin/vossbridged" >"$beside"
+    chmod +x "$beside"
 fi
-export PATH=$path:$PATH
 [ -f "$(dirname "$(readlink -f "$bin/vossbridge")")/TRX.hlp" ] || fail "TRX.hlp is not beside the program"
 # Both answer without a display.
 "${run[@]}" "$bin/vossbridge" --version </dev/null | grep -q '^Vossbridge ' || fail "--version did not answer"
