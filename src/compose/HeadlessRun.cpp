@@ -77,9 +77,7 @@ void HeadlessRun::applySettings(const QStringList& changedKeys)
         run.setPollPeriod(run.storedPollPeriod());
         Q_EMIT stateChanged();
     }
-    parts_.links.station().applySettings(parts_.store);
-    parts_.links.mqtt().applySettings(parts_.store);
-    parts_.links.web().applySettings(parts_.store);
+    parts_.links.applySettings();
     QString line = changedKeys.isEmpty()
                        ? QStringLiteral("nothing changed")
                        : QStringLiteral("changed ") + changedKeys.join(QStringLiteral(", "));

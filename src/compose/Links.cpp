@@ -66,6 +66,13 @@ bool Links::startRecording(const QString& path)
     return started;
 }
 
+void Links::applySettings()
+{
+    station_.applySettings(store_);
+    mqtt_.applySettings(store_);
+    web_.applySettings(store_);
+}
+
 void Links::shutDown()
 {
     recorder_.stop();

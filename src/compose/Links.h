@@ -28,6 +28,9 @@ public:
     // Starts recording to `path`; false when the file can't be written, and
     // the recorder's status says why. A started recording remembers its folder.
     bool startRecording(const QString& path);
+    // Every link takes the stored settings again and restarts only where
+    // they changed.
+    void applySettings();
     // Whole rows on disk and every link closed, before the program ends.
     void shutDown();
 
